@@ -1,0 +1,93 @@
+#pragma once
+
+#include "models.h"
+
+#include <QList>
+#include <QMediaPlayer>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+class QAudioOutput;
+class QTimer;
+
+// The playback engine: owns the play queue, the current index, the play mode and the volume,
+// and drives one QMediaPlayer with one QAudioOutput. Failures never throw; they are reported
+// through error(QString), once per media source.
+class MusicPlayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum PlayMode {
+        Sequential = 0,
+        ListLoop = 1,
+        SingleLoop = 2,
+        Shuffle = 3
+    };
+    Q_ENUM(PlayMode)
+
+    explicit MusicPlayer(QObject *parent = nullptr);
+    ~MusicPlayer() override;
+
+    void setPlaylist(const QList<Song> &songs);
+    void addToPlaylist(const Song &song);
+    void removeFromPlaylist(int index);
+    void clearPlaylist();
+    const QList<Song> &playlist() const { return m_playlist; }
+    int currentIndex() const { return m_currentIndex; }
+    Song currentSong() const;
+
+    // -1 plays the current entry, or entry 0 when there is none. Every start begins at 0.
+    void play(int index = -1);
+    void pause();
+    void stop();
+    void next();
+    void previous();
+
+    void setPlayMode(PlayMode mode);
+    PlayMode playMode() const { return m_playMode; }
+    void setVolume(int volume);
+    int volume() const { return m_volume; }
+
+    qint64 position() const;
+    qint64 duration() const;
+    void setPosition(qint64 position);
+    QMediaPlayer::PlaybackState playbackState() const;
+
+    // Indexes still to be played in Shuffle mode, the next one first.
+    const QList<int> &shuffleOrder() const { return m_shuffleOrder; }
+
+signals:
+    void playbackStateChanged(QMediaPlayer::PlaybackState state);
+    void positionChanged(qint64 position);
+    void durationChanged(qint64 duration);
+    void songChanged(Song song);
+    void playlistChanged();
+    void playModeChanged(MusicPlayer::PlayMode mode);
+    void error(QString message);
+
+private slots:
+    void onMediaStatusChanged(QMediaPlayer::MediaStatus status);
+    void onPositionChanged(qint64 position);
+    void onDurationChanged(qint64 duration);
+
+private:
+    void generateShuffleOrder();
+    void advance();
+    void startSource(const QUrl &url);
+    void onMediaError();
+
+    QMediaPlayer *m_mediaPlayer;
+    QAudioOutput *m_audioOutput;
+    QTimer *m_positionTimer;
+    QList<Song> m_playlist;
+    QList<int> m_shuffleOrder;
+    int m_currentIndex = -1;
+    PlayMode m_playMode = ListLoop;
+    int m_volume = 80;
+    // Set once the current source's error has been reported; Qt repeats errors per source.
+    bool m_errorReported = false;
+    // True while the source is cleared to force a reload; the clearing's own signals are noise.
+    bool m_reloading = false;
+};
