@@ -1,0 +1,193 @@
+#include "lyricswidget.h"
+
+#include <QFont>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace {
+
+// Font size follows the widget height within these bounds; a row is the font plus this gap.
+constexpr int MinFontSize = 12;
+constexpr int MaxFontSize = 24;
+constexpr int HeightPerFontPoint = 20;
+constexpr int RowGap = 15;
+// Horizontal margin on each side of the text rows.
+constexpr int SideMargin = 20;
+// Qt reports wheel rotation in eighths of a degree; one degree moves the column one pixel.
+constexpr int WheelUnitsPerPixel = 8;
+
+} // namespace
+
+LyricsWidget::LyricsWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    setMinimumHeight(200);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    updateOpaquePainting();
+}
+
+void LyricsWidget::setLyrics(const QString &lrcText)
+{
+    m_lines.clear();
+    m_hasTimestamps = false;
+    m_currentLine = -1;
+    m_scrollOffset = 0; // a wheel offset belongs to the previous song
+    if (!lrcText.isEmpty())
+        parseLrc(lrcText);
+    update();
+}
+
+void LyricsWidget::clear()
+{
+    m_lines.clear();
+    m_currentLine = -1;
+    m_scrollOffset = 0;
+    update();
+}
+
+void LyricsWidget::parseLrc(const QString &lrcText)
+{
+    const QStringList parts = lrcText.split(QLatin1Char('\n'));
+    m_hasTimestamps = false;
+
+    // One tag per line: two-digit minutes and seconds, an optional two-digit fraction (hundredths).
+    const QRegularExpression tag(QStringLiteral("\\[(\\d{2}):(\\d{2})(?:[.:](\\d{2}))?\\](.*)"));
+
+    for (const QString &part : parts) {
+        const QString trimmed = part.trimmed(); // also drops the CR of CR LF text
+        if (trimmed.isEmpty())
+            continue;
+
+        const QRegularExpressionMatch match = tag.match(trimmed);
+        if (!match.hasMatch()) {
+            m_lines.append(LyricLine{-1, trimmed});
+            continue;
+        }
+
+        // A tag without text still says the lyrics are timed.
+        m_hasTimestamps = true;
+        const int minutes = match.capturedView(1).toInt();
+        const int seconds = match.capturedView(2).toInt();
+        const int hundredths = match.hasCaptured(3) ? match.capturedView(3).toInt() : 0;
+        const QString text = match.captured(4).trimmed();
+        if (text.isEmpty())
+            continue;
+        const int timeMs = (minutes * 60 + seconds) * 1000 + hundredths * 10;
+        m_lines.append(LyricLine{timeMs, text});
+    }
+}
+
+void LyricsWidget::updatePosition(qint64 positionMs)
+{
+    if (m_lines.isEmpty() || !m_hasTimestamps)
+        return;
+
+    // Lines are not sorted: the current one is the last in text order whose time has come.
+    int current = -1;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const qint64 time = m_lines.at(i).time;
+        if (time >= 0 && time <= positionMs)
+            current = i;
+    }
+
+    if (current != m_currentLine) {
+        m_currentLine = current;
+        update();
+    }
+}
+
+QList<LyricRow> LyricsWidget::rowLayout() const
+{
+    QList<LyricRow> rows;
+    if (m_lines.isEmpty())
+        return rows;
+
+    const int c = m_currentLine;
+    const int n = int(m_lines.size());
+    const int first = c > RowsAroundCurrent ? c - RowsAroundCurrent : 0;
+    const int rowsAbove = c > RowsAroundCurrent ? RowsAroundCurrent : c; // -1 with no current line
+    const int last = c < 0 ? n - 1 : std::min(n - 1, c + RowsAroundCurrent);
+
+    // The current line's row starts at the middle; with none, the first line starts a row below it.
+    int y = height() / 2 - rowsAbove * m_lineHeight + m_scrollOffset;
+    rows.reserve(last - first + 1);
+    for (int i = first; i <= last; ++i) {
+        LyricRow row;
+        row.line = i;
+        row.rect = QRect(SideMargin, y, width() - 2 * SideMargin, m_lineHeight);
+        if (i == c) {
+            row.colorRole = QPalette::Highlight;
+            row.bold = true;
+        } else if (m_hasTimestamps && i < c) {
+            row.colorRole = QPalette::Mid;
+        } else {
+            row.colorRole = QPalette::WindowText;
+        }
+        rows.append(row);
+        y += m_lineHeight;
+    }
+    return rows;
+}
+
+void LyricsWidget::mousePressEvent(QMouseEvent *event)
+{
+    // Swallowed so that a press here never starts dragging the frameless window.
+    event->accept();
+}
+
+void LyricsWidget::wheelEvent(QWheelEvent *event)
+{
+    m_scrollOffset += event->angleDelta().y() / WheelUnitsPerPixel;
+    m_scrollOffset = std::clamp(m_scrollOffset, -MaxScrollOffset, MaxScrollOffset);
+    update();
+    event->accept();
+}
+
+void LyricsWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QPalette &pal = palette();
+    painter.fillRect(rect(), pal.color(QPalette::Current, QPalette::Window));
+
+    if (m_lines.isEmpty()) {
+        painter.setPen(pal.color(QPalette::Current, QPalette::PlaceholderText));
+        painter.drawText(rect(), Qt::AlignCenter, tr("暂无歌词"));
+        return;
+    }
+
+    QFont font = painter.font();
+    font.setPointSize(m_fontSize);
+    const QList<LyricRow> rows = rowLayout();
+    for (const LyricRow &row : rows) {
+        font.setWeight(row.bold ? QFont::Bold : QFont::Normal);
+        painter.setFont(font);
+        painter.setPen(pal.color(QPalette::Current, row.colorRole));
+        painter.drawText(row.rect, Qt::AlignCenter | Qt::TextSingleLine, m_lines.at(row.line).text);
+    }
+}
+
+void LyricsWidget::resizeEvent(QResizeEvent *)
+{
+    const int fontSize = std::clamp(height() / HeightPerFontPoint, MinFontSize, MaxFontSize);
+    if (fontSize != m_fontSize) {
+        m_fontSize = fontSize;
+        m_lineHeight = fontSize + RowGap;
+    }
+}
+
+void LyricsWidget::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateOpaquePainting();
+    QWidget::changeEvent(event);
+}
+
+void LyricsWidget::updateOpaquePainting()
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+}
