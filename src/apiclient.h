@@ -54,6 +54,24 @@ signals:
     void networkError(const QString &message);
 
 private:
+    // What a list operation logs; empty texts are not logged.
+    struct ListTexts
+    {
+        QLatin1String key; // the object key that may hold the rows
+        QString failure;
+        QString response;
+        QString unit;
+    };
+
+    QNetworkReply *sendGet(const QString &query);
+    // Error log and rows of a finished list reply; no rows when it failed.
+    QJsonArray readRows(QNetworkReply *reply, const ListTexts &texts) const;
+    void logSummary(const ListTexts &texts, qsizetype count) const;
+    QString failureReason(const QNetworkReply *reply) const;
+
     QNetworkAccessManager *m_manager = nullptr;
     QString m_baseUrl; // the endpoint address: base address + "/music/api.php"
+    // Read once: every request of m_manager must carry the same TLS settings.
+    QSslConfiguration m_sslConfiguration;
+    int m_transferTimeoutMs = 0;
 };

@@ -1,20 +1,51 @@
 #include "catalogueconfig.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QSettings>
+#include <QSslCertificate>
 
 namespace CatalogueConfig {
 
+namespace {
+
+const char *const TooLargeProperty = "veloraReplyTooLarge";
+
+QString translate(const char *text)
+{
+    return QCoreApplication::translate("CatalogueConfig", text);
+}
+
+// The environment variable when it holds something, else the settings key.
+QString configuredText(const char *envName, const char *settingsKey)
+{
+    const QString fromEnv = qEnvironmentVariable(envName).trimmed();
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    QSettings settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"));
+    return settings.value(QLatin1String(settingsKey)).toString().trimmed();
+}
+
+void warnInvalid(const char *name, const QString &value)
+{
+    qWarning().noquote() << translate("无效的设置值，使用默认值:") << QLatin1String(name) << value;
+}
+
+} // namespace
+
 QUrl baseUrl()
 {
-    QString text = qEnvironmentVariable("VELORA_SERVER_URL").trimmed();
-    if (text.isEmpty()) {
-        QSettings settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"));
-        text = settings.value(QStringLiteral("server/baseUrl")).toString().trimmed();
-    }
+    const QString text = configuredText("VELORA_SERVER_URL", "server/baseUrl");
     QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid() || url.host().isEmpty()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+        if (!text.isEmpty())
+            warnInvalid("server/baseUrl", text);
         url = QUrl(QString::fromLatin1(DefaultBaseUrl));
+    }
     QString path = url.path();
     while (path.endsWith(QLatin1Char('/')))
         path.chop(1);
@@ -34,6 +65,105 @@ QUrl mediaBaseUrl()
     QUrl url = baseUrl();
     url.setPath(url.path() + QStringLiteral("/music/"));
     return url;
+}
+
+QString trustedCertificatesFile()
+{
+    return configuredText("VELORA_SERVER_CA_FILE", "server/trustedCertificates");
+}
+
+bool skipCertificateCheck()
+{
+    const QString text = configuredText("VELORA_SERVER_INSECURE", "server/skipCertificateCheck").toLower();
+    if (text.isEmpty() || text == QLatin1String("0") || text == QLatin1String("false") || text == QLatin1String("no")
+        || text == QLatin1String("off"))
+        return false;
+    if (text == QLatin1String("1") || text == QLatin1String("true") || text == QLatin1String("yes")
+        || text == QLatin1String("on"))
+        return true;
+    // Anything unclear keeps verification on: the safe reading of a typo.
+    warnInvalid("server/skipCertificateCheck", text);
+    return false;
+}
+
+int transferTimeoutMs()
+{
+    const QString text = configuredText("VELORA_SERVER_TIMEOUT_MS", "server/transferTimeoutMs");
+    if (text.isEmpty())
+        return DefaultTransferTimeoutMs;
+    bool ok = false;
+    const int ms = text.toInt(&ok);
+    // 0 would mean "wait forever" to the network stack; that is exactly what must not happen.
+    if (!ok || ms <= 0) {
+        warnInvalid("server/transferTimeoutMs", text);
+        return DefaultTransferTimeoutMs;
+    }
+    return ms;
+}
+
+QSslConfiguration sslConfiguration()
+{
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    if (skipCertificateCheck()) {
+        config.setPeerVerifyMode(QSslSocket::VerifyNone);
+        return config;
+    }
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    const QString path = trustedCertificatesFile();
+    if (path.isEmpty())
+        return config;
+    if (!QFileInfo(path).isReadable()) {
+        qWarning().noquote() << translate("无法读取受信任证书文件:") << path;
+        return config;
+    }
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(path, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    if (certificates.isEmpty()) {
+        qWarning().noquote() << translate("受信任证书文件中没有证书:") << path;
+        return config;
+    }
+    config.addCaCertificates(certificates);
+    return config;
+}
+
+void prepareRequest(QNetworkRequest &request, const QSslConfiguration &ssl, int timeoutMs)
+{
+    request.setRawHeader("User-Agent", UserAgent);
+    request.setSslConfiguration(ssl);
+    request.setTransferTimeout(timeoutMs);
+}
+
+void prepareRequest(QNetworkRequest &request)
+{
+    prepareRequest(request, sslConfiguration(), transferTimeoutMs());
+}
+
+void limitReplySize(QNetworkReply *reply, qint64 maxBytes)
+{
+    if (!reply)
+        return;
+    auto abortIfTooLarge = [reply, maxBytes](qint64 size) {
+        if (size <= maxBytes || reply->property(TooLargeProperty).toBool())
+            return;
+        reply->setProperty(TooLargeProperty, true);
+        reply->abort();
+    };
+    // The announced length stops an honest server early; the received count stops the others,
+    // and bytesAvailable() covers bodies that grow when decompressed.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, abortIfTooLarge] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid())
+            abortIfTooLarge(length.toLongLong());
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [abortIfTooLarge](qint64 received, qint64) { abortIfTooLarge(received); });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [reply, abortIfTooLarge] { abortIfTooLarge(reply->bytesAvailable()); });
+}
+
+bool replyTooLarge(const QNetworkReply *reply)
+{
+    return reply && reply->property(TooLargeProperty).toBool();
 }
 
 } // namespace CatalogueConfig
