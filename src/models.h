@@ -44,4 +44,23 @@ struct Album
 // "--:--" below one second, else zero-padded minutes (unbounded) and seconds.
 QString formatDurationSeconds(int seconds);
 
+// One audio file of the local library, as the scan or an addition found it. Plain copyable value.
+struct LocalMusicFile
+{
+    QString filePath; // as handed to the manager; absolute for scanned files
+    QString fileName; // last path component, with extension
+    QString title; // tag title, else the file name without its extension
+    QString artist;
+    QString album;
+    int duration = 0; // whole seconds; 0 = unknown
+    QString genre;
+    int trackNumber = 0;
+    int year = 0; // 0 = unknown
+    QString fileType; // lower-case suffix, e.g. "mp3"
+
+    QString formattedDuration() const;
+    // The song the player receives: id -1, absolute path, file name and "unknown artist" fallbacks.
+    Song toSong() const;
+};
+
 Q_DECLARE_METATYPE(Song)
