@@ -1,0 +1,7 @@
+// Lyrics page.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+void MainWindow::updateLyrics() {}
+void MainWindow::updateLyricsHighlight() {}
+void MainWindow::toggleLyricsView() {}
