@@ -8,7 +8,10 @@
 #include <QMediaPlayer>
 #include <QPoint>
 #include <QSettings>
+#include <QSslConfiguration>
 #include <QString>
+
+#include <functional>
 
 namespace Ui {
 class MainWindow;
@@ -42,6 +45,11 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Asks the user for a music folder; an empty result means cancelled. The default opens a
+    // folder dialog; tests put their own chooser here.
+    using FolderChooser = std::function<QString(QWidget *parent)>;
+    void setFolderChooser(FolderChooser chooser);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -167,6 +175,8 @@ private:
     void openProductPage();
     void loadTranslation(const QString &language);
     void refreshUITexts();
+    void scheduleLocalRefresh();
+    void removeStoredLocalLibrary();
     // ---- end of private helpers of the local, preferences and language areas ----
 
     Ui::MainWindow *ui;
@@ -192,8 +202,13 @@ private:
     bool m_dataLoaded = false;
     QList<Album> m_albums;
     QList<Song> m_allSongs;
-    // One manager for every cover, so covers share connections instead of each opening its own.
+    // One manager for every cover, so covers share connections instead of each opening its own;
+    // one TLS configuration for all its requests, since pooled connections keep the first one.
     QNetworkAccessManager *m_coverManager = nullptr;
+    QSslConfiguration m_coverSslConfiguration;
+    int m_coverTimeoutMs = 0;
+    // Bumped whenever the album grid is emptied: a cover reply of an older grid has no tile.
+    int m_albumGridGeneration = 0;
 
     // The list last handed to the player (the playlist page mirrors the player's queue)
     QList<Song> m_currentPlaylist;
@@ -216,5 +231,8 @@ private:
     QAction *m_darkModeAction = nullptr;
     QActionGroup *m_languageGroup = nullptr;
     QAction *m_aboutAction = nullptr;
+    FolderChooser m_folderChooser;
+    // Library changes arrive one file at a time; the page is rebuilt once per event-loop turn.
+    bool m_localRefreshPending = false;
     // ---- end of members of the local, preferences and language areas ----
 };

@@ -93,24 +93,19 @@ QString songRowText(const Song &song)
 QString artistRankingRowText(int position, const QJsonObject &row, const QString &songsWord,
                              const QString &playWord)
 {
-    // Filled one placeholder after the other, so a '%' inside a name is never read as one.
+    // One pass over all placeholders, so a '%2' inside a name is never taken for one.
     return QStringLiteral("%1. %2  (%3: %4  %5: %6)")
-        .arg(position)
-        .arg(row.value(QLatin1String("artist")).toString())
-        .arg(songsWord)
-        .arg(row.value(QLatin1String("song_count")).toInt())
-        .arg(playWord)
-        .arg(row.value(QLatin1String("total_plays")).toInt());
+        .arg(QString::number(position), row.value(QLatin1String("artist")).toString(), songsWord,
+             QString::number(row.value(QLatin1String("song_count")).toInt()), playWord,
+             QString::number(row.value(QLatin1String("total_plays")).toInt()));
 }
 
 QString songRankingRowText(int position, const QJsonObject &row, const QString &playWord)
 {
     return QStringLiteral("%1. %2 - %3  (%4: %5)")
-        .arg(position)
-        .arg(row.value(QLatin1String("title")).toString())
-        .arg(row.value(QLatin1String("artist")).toString())
-        .arg(playWord)
-        .arg(row.value(QLatin1String("play_count")).toInt());
+        .arg(QString::number(position), row.value(QLatin1String("title")).toString(),
+             row.value(QLatin1String("artist")).toString(), playWord,
+             QString::number(row.value(QLatin1String("play_count")).toInt()));
 }
 
 QPoint volumePopupPosition(const QPoint &iconGlobalTopLeft, const QSize &iconSize, const QSize &popupSize,
