@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSet>
 #include <QSettings>
 #include <QSslCertificate>
 
@@ -19,31 +22,51 @@ QString translate(const char *text)
     return QCoreApplication::translate("CatalogueConfig", text);
 }
 
+struct Configured
+{
+    QString text;
+    QString source; // the variable or key it came from, for messages
+};
+
 // The environment variable when it holds something, else the settings key.
-QString configuredText(const char *envName, const char *settingsKey)
+Configured configured(const char *envName, const char *settingsKey)
 {
     const QString fromEnv = qEnvironmentVariable(envName).trimmed();
     if (!fromEnv.isEmpty())
-        return fromEnv;
+        return {fromEnv, QLatin1String(envName)};
     QSettings settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"));
-    return settings.value(QLatin1String(settingsKey)).toString().trimmed();
+    return {settings.value(QLatin1String(settingsKey)).toString().trimmed(), QLatin1String(settingsKey)};
 }
 
-void warnInvalid(const char *name, const QString &value)
+// Settings are read for every request; a bad value is reported once, not per request.
+bool firstReport(const QString &what)
 {
-    qWarning().noquote() << translate("无效的设置值，使用默认值:") << QLatin1String(name) << value;
+    static QMutex mutex;
+    static QSet<QString> reported;
+    QMutexLocker lock(&mutex);
+    if (reported.contains(what))
+        return false;
+    reported.insert(what);
+    return true;
+}
+
+void warnInvalid(const Configured &value)
+{
+    if (firstReport(value.source + QLatin1Char('=') + value.text))
+        qWarning().noquote() << translate("无效的设置值，使用默认值:") << value.source << value.text;
 }
 
 } // namespace
 
 QUrl baseUrl()
 {
-    const QString text = configuredText("VELORA_SERVER_URL", "server/baseUrl");
+    const Configured value = configured("VELORA_SERVER_URL", "server/baseUrl");
+    const QString &text = value.text;
     QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid() || url.host().isEmpty()
         || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         if (!text.isEmpty())
-            warnInvalid("server/baseUrl", text);
+            warnInvalid(value);
         url = QUrl(QString::fromLatin1(DefaultBaseUrl));
     }
     QString path = url.path();
@@ -69,12 +92,13 @@ QUrl mediaBaseUrl()
 
 QString trustedCertificatesFile()
 {
-    return configuredText("VELORA_SERVER_CA_FILE", "server/trustedCertificates");
+    return configured("VELORA_SERVER_CA_FILE", "server/trustedCertificates").text;
 }
 
 bool skipCertificateCheck()
 {
-    const QString text = configuredText("VELORA_SERVER_INSECURE", "server/skipCertificateCheck").toLower();
+    const Configured value = configured("VELORA_SERVER_INSECURE", "server/skipCertificateCheck");
+    const QString text = value.text.toLower();
     if (text.isEmpty() || text == QLatin1String("0") || text == QLatin1String("false") || text == QLatin1String("no")
         || text == QLatin1String("off"))
         return false;
@@ -82,20 +106,21 @@ bool skipCertificateCheck()
         || text == QLatin1String("on"))
         return true;
     // Anything unclear keeps verification on: the safe reading of a typo.
-    warnInvalid("server/skipCertificateCheck", text);
+    warnInvalid(value);
     return false;
 }
 
 int transferTimeoutMs()
 {
-    const QString text = configuredText("VELORA_SERVER_TIMEOUT_MS", "server/transferTimeoutMs");
+    const Configured value = configured("VELORA_SERVER_TIMEOUT_MS", "server/transferTimeoutMs");
+    const QString &text = value.text;
     if (text.isEmpty())
         return DefaultTransferTimeoutMs;
     bool ok = false;
     const int ms = text.toInt(&ok);
     // 0 would mean "wait forever" to the network stack; that is exactly what must not happen.
     if (!ok || ms <= 0) {
-        warnInvalid("server/transferTimeoutMs", text);
+        warnInvalid(value);
         return DefaultTransferTimeoutMs;
     }
     return ms;
@@ -113,13 +138,15 @@ QSslConfiguration sslConfiguration()
     if (path.isEmpty())
         return config;
     if (!QFileInfo(path).isReadable()) {
-        qWarning().noquote() << translate("无法读取受信任证书文件:") << path;
+        if (firstReport(QStringLiteral("unreadable:") + path))
+            qWarning().noquote() << translate("无法读取受信任证书文件:") << path;
         return config;
     }
     const QList<QSslCertificate> certificates =
         QSslCertificate::fromPath(path, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
     if (certificates.isEmpty()) {
-        qWarning().noquote() << translate("受信任证书文件中没有证书:") << path;
+        if (firstReport(QStringLiteral("empty:") + path))
+            qWarning().noquote() << translate("受信任证书文件中没有证书:") << path;
         return config;
     }
     config.addCaCertificates(certificates);
