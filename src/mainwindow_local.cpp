@@ -2,60 +2,340 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::setupLocalMusicConnections() {}
+#include "localmusicmanager.h"
 
-void MainWindow::onSearchModeChanged(int index)
+#include <QComboBox>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QStackedWidget>
+
+namespace {
+
+const QString ScanPathKey = QStringLiteral("localMusic/scanPath");
+const QString MusicFilesKey = QStringLiteral("localMusic/musicFiles");
+const QString FileCountKey = QStringLiteral("localMusic/fileCount");
+
+QVariantMap toStoredMap(const LocalMusicFile &file)
 {
-    Q_UNUSED(index)
+    QVariantMap map;
+    map.insert(QStringLiteral("filePath"), file.filePath);
+    map.insert(QStringLiteral("fileName"), file.fileName);
+    map.insert(QStringLiteral("title"), file.title);
+    map.insert(QStringLiteral("artist"), file.artist);
+    map.insert(QStringLiteral("album"), file.album);
+    map.insert(QStringLiteral("duration"), file.duration);
+    map.insert(QStringLiteral("fileType"), file.fileType);
+    return map;
 }
 
-void MainWindow::scanLocalMusic() {}
+bool matchesFilter(const LocalMusicFile &file, const QString &text)
+{
+    return file.title.indexOf(text, 0, Qt::CaseInsensitive) >= 0
+        || file.artist.indexOf(text, 0, Qt::CaseInsensitive) >= 0
+        || file.album.indexOf(text, 0, Qt::CaseInsensitive) >= 0;
+}
+
+} // namespace
+
+void MainWindow::setFolderChooser(FolderChooser chooser)
+{
+    m_folderChooser = std::move(chooser);
+}
+
+void MainWindow::setupLocalMusicConnections()
+{
+    connect(ui->selectFolderBtn, &QPushButton::clicked, this, &MainWindow::selectMusicFolder);
+    connect(ui->scanLocalBtn, &QPushButton::clicked, this, &MainWindow::scanLocalMusic);
+    connect(ui->clearLocalBtn, &QPushButton::clicked, this, [this] { clearLocalMusic(); });
+    connect(ui->localMusicList, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem *item) { playLocalMusic(item->data(Qt::UserRole).toInt()); });
+    ui->localMusicList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->localMusicList, &QListWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { showLocalMusicContextMenu(pos); });
+}
+
+// ---- The list ----
+
+void MainWindow::updateLocalMusicList()
+{
+    if (!ui || !ui->localMusicList)
+        return;
+    const QList<LocalMusicFile> &shown = m_isLocalFiltered ? m_filteredLocalMusic : m_localMusicManager->musicFiles();
+    QListWidget *list = ui->localMusicList;
+    // A large library would otherwise relayout the view once per row.
+    list->setUpdatesEnabled(false);
+    list->clear();
+    const QIcon icon(QStringLiteral(":/icons/music.svg"));
+    const QString unknownArtist = tr("未知艺术家");
+    for (int i = 0; i < shown.size(); ++i) {
+        const LocalMusicFile &file = shown.at(i);
+        const QString text = QStringLiteral("%1 - %2  [%3]")
+                                 .arg(file.title.isEmpty() ? file.fileName : file.title,
+                                      file.artist.isEmpty() ? unknownArtist : file.artist,
+                                      file.formattedDuration());
+        auto *item = new QListWidgetItem(icon, text);
+        item->setData(Qt::UserRole, i);
+        list->addItem(item);
+    }
+    list->setUpdatesEnabled(true);
+}
+
+void MainWindow::onLocalMusicListChanged()
+{
+    scheduleLocalRefresh();
+}
+
+// A restore or a removal re-adds the library one file at a time, each addition announcing a
+// changed list; rebuilding the rows every time would make N additions cost N² rows.
+void MainWindow::scheduleLocalRefresh()
+{
+    if (m_localRefreshPending)
+        return;
+    m_localRefreshPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_localRefreshPending = false;
+            updateLocalMusicList();
+            updateTabCounts();
+        },
+        Qt::QueuedConnection);
+}
+
+// ---- Folder and scan ----
+
+void MainWindow::selectMusicFolder()
+{
+    QString folder;
+    if (m_folderChooser) {
+        folder = m_folderChooser(this);
+    } else {
+        folder = QFileDialog::getExistingDirectory(this, tr("选择音乐文件夹"), QDir::homePath(),
+                                                   QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    }
+    if (folder.isEmpty())
+        return;
+    m_localMusicManager->setScanPath(folder);
+    m_settings.setValue(ScanPathKey, folder);
+    showToast(tr("已选择目录: ") + folder);
+    scanLocalMusic();
+}
+
+void MainWindow::scanLocalMusic()
+{
+    const QString path = m_localMusicManager->scanPath();
+    if (path.isEmpty()) {
+        selectMusicFolder();
+        return;
+    }
+    if (m_localMusicManager->isScanning()) {
+        showToast(tr("正在扫描中..."), true);
+        return;
+    }
+    showToast(tr("正在扫描..."));
+    m_localMusicManager->startScan(path);
+}
 
 void MainWindow::onLocalScanProgress(int current, int total, const QString &fileName)
 {
-    Q_UNUSED(current)
-    Q_UNUSED(total)
     Q_UNUSED(fileName)
+    showToast(tr("扫描中: %1/%2").arg(current).arg(total));
 }
 
 void MainWindow::onLocalScanFinished(int totalFiles)
 {
-    Q_UNUSED(totalFiles)
+    updateLocalMusicList();
+    updateTabCounts();
+    saveLocalMusicToSettings();
+    showToast(tr("✅ 扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
 }
 
-void MainWindow::onLocalMusicListChanged() {}
+// ---- Row operations ----
 
 void MainWindow::playLocalMusic(int index)
 {
-    Q_UNUSED(index)
+    const QList<LocalMusicFile> &shown = m_isLocalFiltered ? m_filteredLocalMusic : m_localMusicManager->musicFiles();
+    if (index < 0 || index >= shown.size()) {
+        showToast(tr("无效的歌曲索引"), true);
+        return;
+    }
+    // Copied before anything runs: handing the queue to the player emits signals.
+    const QString title = shown.at(index).title;
+    QList<Song> songs;
+    songs.reserve(shown.size());
+    for (const LocalMusicFile &file : shown)
+        songs.append(file.toSong());
+    m_currentPlaylist = songs;
+    m_player->setPlaylist(songs);
+    m_player->play(index);
+    updatePlaylistView();
+    showToast(tr("正在播放: ") + title);
 }
 
 void MainWindow::addLocalToPlaylist(int index)
 {
-    Q_UNUSED(index)
+    const QList<LocalMusicFile> &shown = m_isLocalFiltered ? m_filteredLocalMusic : m_localMusicManager->musicFiles();
+    if (index < 0 || index >= shown.size())
+        return;
+    const Song song = shown.at(index).toSong();
+    m_player->addToPlaylist(song);
+    updatePlaylistView();
+    showToast(tr("已添加: ") + song.title);
 }
 
-void MainWindow::selectMusicFolder() {}
-
-void MainWindow::filterLocalMusic(const QString &text)
-{
-    Q_UNUSED(text)
-}
-
-void MainWindow::updateLocalMusicList() {}
-
+// Rows carry indexes into the shown list; while a filter is active that is the filter
+// result, so the entry to drop is found in the library by its path.
 void MainWindow::removeLocalMusic(int index)
 {
-    Q_UNUSED(index)
+    QList<LocalMusicFile> library = m_localMusicManager->musicFiles();
+    int libraryIndex = index;
+    if (m_isLocalFiltered) {
+        if (index < 0 || index >= m_filteredLocalMusic.size())
+            return;
+        const QString path = m_filteredLocalMusic.at(index).filePath;
+        libraryIndex = -1;
+        for (int i = 0; i < library.size(); ++i) {
+            if (library.at(i).filePath == path) {
+                libraryIndex = i;
+                break;
+            }
+        }
+        m_filteredLocalMusic.removeAt(index);
+    }
+    if (libraryIndex < 0 || libraryIndex >= library.size())
+        return;
+    library.removeAt(libraryIndex);
+
+    m_localMusicManager->clearMusicList();
+    for (const LocalMusicFile &file : std::as_const(library))
+        m_localMusicManager->addMusicFile(file.filePath);
+    updateLocalMusicList();
+    updateTabCounts();
+    // An emptied library writes nothing when saved, so the last removed file would come back
+    // at the next start.
+    if (m_localMusicManager->musicFiles().isEmpty())
+        removeStoredLocalLibrary();
 }
 
-void MainWindow::clearLocalMusic() {}
+void MainWindow::clearLocalMusic()
+{
+    m_localMusicManager->clearMusicList();
+    // The filter result holds copies; left alone, the cleared library would still be listed.
+    m_isLocalFiltered = false;
+    m_filteredLocalMusic.clear();
+    updateLocalMusicList();
+    updateTabCounts();
+    removeStoredLocalLibrary();
+    showToast(tr("本地音乐列表已清除"));
+}
 
 void MainWindow::showLocalMusicContextMenu(const QPoint &pos)
 {
-    Q_UNUSED(pos)
+    QListWidgetItem *item = ui->localMusicList->itemAt(pos);
+    if (!item)
+        return;
+    const int index = item->data(Qt::UserRole).toInt();
+    QMenu menu(this);
+    menu.addAction(tr("播放"), this, [this, index] { playLocalMusic(index); });
+    menu.addAction(tr("添加到播放列表"), this, [this, index] { addLocalToPlaylist(index); });
+    menu.addSeparator();
+    menu.addAction(tr("从列表中移除"), this, [this, index] { removeLocalMusic(index); });
+    // The position is in the viewport's coordinates, as for every scroll area.
+    menu.exec(ui->localMusicList->viewport()->mapToGlobal(pos));
 }
 
-void MainWindow::loadLocalMusicFromSettings() {}
+// ---- Local search ----
 
-void MainWindow::saveLocalMusicToSettings() {}
+void MainWindow::filterLocalMusic(const QString &text)
+{
+    m_filteredLocalMusic.clear();
+    if (text.isEmpty()) {
+        m_isLocalFiltered = false;
+        updateLocalMusicList();
+        return;
+    }
+    m_isLocalFiltered = true;
+    for (const LocalMusicFile &file : m_localMusicManager->musicFiles()) {
+        if (matchesFilter(file, text))
+            m_filteredLocalMusic.append(file);
+    }
+    updateLocalMusicList();
+}
+
+void MainWindow::onSearchModeChanged(int index)
+{
+    if (index != 0)
+        showToast(tr("切换到本地搜索"));
+    else
+        showToast(tr("切换到网络搜索"));
+    if (!ui->searchInput->text().trimmed().isEmpty())
+        searchSongs();
+}
+
+// ---- Persistence ----
+
+void MainWindow::saveLocalMusicToSettings()
+{
+    const QString scanPath = m_localMusicManager->scanPath();
+    if (!scanPath.isEmpty())
+        m_settings.setValue(ScanPathKey, scanPath);
+    const QList<LocalMusicFile> &files = m_localMusicManager->musicFiles();
+    // An empty library (a scan that found nothing) keeps the list stored before it.
+    if (files.isEmpty())
+        return;
+    QVariantList list;
+    list.reserve(files.size());
+    for (const LocalMusicFile &file : files)
+        list.append(toStoredMap(file));
+    m_settings.setValue(MusicFilesKey, list);
+    m_settings.setValue(FileCountKey, qlonglong(files.size()));
+}
+
+void MainWindow::removeStoredLocalLibrary()
+{
+    m_settings.remove(MusicFilesKey);
+    m_settings.remove(FileCountKey);
+}
+
+void MainWindow::loadLocalMusicFromSettings()
+{
+    const QString scanPath = m_settings.value(ScanPathKey, QString()).toString();
+    if (!scanPath.isEmpty())
+        m_localMusicManager->setScanPath(scanPath);
+
+    if (m_settings.value(FileCountKey, 0).toInt() <= 0)
+        return;
+
+    const QVariantList stored = m_settings.value(MusicFilesKey).toList();
+    QStringList kept;
+    kept.reserve(stored.size());
+    for (const QVariant &element : stored) {
+        const QString path = element.toMap().value(QStringLiteral("filePath")).toString();
+        if (QFile::exists(path))
+            kept.append(path);
+        else
+            qDebug() << tr("文件已不存在:") << path;
+    }
+
+    m_localMusicManager->clearMusicList();
+    for (const QString &path : std::as_const(kept))
+        m_localMusicManager->addMusicFile(path);
+
+    // The library, not the kept list, is what a save writes: a stored path that is no longer
+    // a supported file is dropped there too.
+    const qsizetype loaded = m_localMusicManager->musicFiles().size();
+    if (loaded != stored.size()) {
+        if (loaded == 0)
+            removeStoredLocalLibrary();
+        else
+            saveLocalMusicToSettings();
+    }
+    qDebug() << tr("从设置中加载了") << loaded << tr("首本地音乐文件");
+}
