@@ -28,7 +28,9 @@ LyricsWidget::LyricsWidget(QWidget *parent)
 {
     setMinimumHeight(200);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    updateOpaquePainting();
+    // The paint fills the whole area. A style sheet that makes the background transparent
+    // clears this attribute again when it polishes the widget, so the parent shows through.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void LyricsWidget::setLyrics(const QString &lrcText)
@@ -173,21 +175,8 @@ void LyricsWidget::paintEvent(QPaintEvent *)
 
 void LyricsWidget::resizeEvent(QResizeEvent *)
 {
-    const int fontSize = std::clamp(height() / HeightPerFontPoint, MinFontSize, MaxFontSize);
-    if (fontSize != m_fontSize) {
-        m_fontSize = fontSize;
-        m_lineHeight = fontSize + RowGap;
-    }
-}
-
-void LyricsWidget::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::PaletteChange)
-        updateOpaquePainting();
-    QWidget::changeEvent(event);
-}
-
-void LyricsWidget::updateOpaquePainting()
-{
-    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    // Both are set on every resize: the initial pair (16, 35) breaks the row rule, so a first
+    // height that also gives 16 points must still bring the row height to 31.
+    m_fontSize = std::clamp(height() / HeightPerFontPoint, MinFontSize, MaxFontSize);
+    m_lineHeight = m_fontSize + RowGap;
 }

@@ -57,11 +57,9 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     void parseLrc(const QString &lrcText);
-    void updateOpaquePainting();
 
     QList<LyricLine> m_lines;
     int m_currentLine = -1;
