@@ -1,0 +1,99 @@
+#pragma once
+
+#include "models.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QSqlQuery;
+
+// The catalogue's storage: albums, songs with their play counts, embedded covers and the
+// imported media folder, in one Qt SQL connection of its own. The same schema runs on SQLite
+// (a file) and on PostgreSQL (a "postgresql://" address), so many listeners can share one
+// catalogue. Every call reports failure through its result; lastError() says why.
+class CatalogueDatabase : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Backend { SQLite, PostgreSQL };
+
+    // What the import needs to know about a song already in the catalogue.
+    struct StoredFile
+    {
+        int id = 0;
+        int albumId = 0;
+        qint64 size = -1;
+        qint64 modified = -1; // milliseconds since the epoch
+        QString lyrics;
+    };
+
+    struct AlbumInfo
+    {
+        QString key; // what makes an album one album (its tag, or its folder)
+        QString name;
+        QString artist;
+        int year = 0;
+    };
+
+    explicit CatalogueDatabase(QObject *parent = nullptr);
+    ~CatalogueDatabase() override;
+
+    // A file path (SQLite, created when missing) or
+    // "postgresql://[user[:password]@]host[:port]/database". Creates the schema when needed.
+    bool open(const QString &location);
+    void close();
+    bool isOpen() const;
+    Backend backend() const { return m_backend; }
+    QString lastError() const { return m_lastError; }
+
+    // The default database file: "catalogue.sqlite" in the user's data folder for the server.
+    static QString defaultLocation();
+
+    // Reading, for the API. Album song counts are counted, not stored.
+    bool albums(QList<Album> *out);
+    bool album(int id, Album *out, bool *found);
+    bool songs(int albumId, QList<Song> *out); // albumId 0 = every song
+    bool search(const QString &term, QList<Song> *out);
+    bool song(int id, Song *out, bool *found);
+    bool artistRanking(QJsonArray *out);
+    bool songRanking(int limit, QList<Song> *out);
+    // Atomic, so concurrent listeners never lose a count. *newCount is -1 for an unknown id.
+    bool incrementPlayCount(int id, int *newCount);
+    bool embeddedCover(int albumId, QByteArray *data, QString *mimeType, bool *found);
+
+    QString mediaRoot();
+    bool setMediaRoot(const QString &path);
+
+    // Writing, for the import.
+    bool beginTransaction();
+    bool commit();
+    void rollback();
+    bool storedFiles(QHash<QString, StoredFile> *out);
+    // Finds the album by key or creates it; refreshes its name, artist and (when known) year.
+    bool ensureAlbum(const AlbumInfo &info, int *albumId);
+    // Inserts (song.id <= 0) or updates a song; an update never touches play_count.
+    bool saveSong(Song *song, qint64 size, qint64 modified);
+    bool setLyrics(int songId, const QString &lyrics);
+    bool removeSong(int songId);
+    bool removeEmptyAlbums(int *removed);
+    bool albumIds(QList<int> *out);
+    bool setAlbumCover(int albumId, const QString &cover);
+    bool setEmbeddedCover(int albumId, const QByteArray &data, const QString &mimeType);
+    bool clearEmbeddedCover(int albumId);
+
+private:
+    bool createSchema();
+    bool exec(QSqlQuery &query, const char *what);
+    bool exec(const QString &sql, const char *what);
+    bool readSongs(QSqlQuery &query, QList<Song> *out);
+    QString songColumns() const;
+
+    QString m_connectionName;
+    Backend m_backend = Backend::SQLite;
+    QString m_lastError;
+};
