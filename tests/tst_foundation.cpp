@@ -1,12 +1,15 @@
 #include "appstartup.h"
+#include "modalboxcloser.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QResource>
 #include <QLayout>
 #include <QStackedWidget>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestFoundation : public QObject
@@ -23,6 +26,26 @@ private slots:
     void resourcesPresent();
     void chineseCatalogueHoldsNoMessages();
     void styleSheetLoads();
+    void missingSheetWarnsAndWindowStillStarts();
+    void emptySheetFails();
+    void warningBoxIsInChinese();
+};
+
+// Unregisters the program's compiled-in bundle for the lifetime of the guard.
+static void dropBundle()
+{
+    Q_CLEANUP_RESOURCE(velora);
+}
+
+static void restoreBundle()
+{
+    Q_INIT_RESOURCE(velora);
+}
+
+struct WithoutBundle
+{
+    WithoutBundle() { dropBundle(); }
+    ~WithoutBundle() { restoreBundle(); }
 };
 
 void TestFoundation::windowHasFixedSize()
@@ -128,6 +151,49 @@ void TestFoundation::styleSheetLoads()
     auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
     QVERIFY(loadStyleSheet(*app));
     QVERIFY(!app->styleSheet().isEmpty());
+}
+
+void TestFoundation::missingSheetWarnsAndWindowStillStarts()
+{
+    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+    app->setStyleSheet(QString());
+    {
+        WithoutBundle guard;
+        QVERIFY(!QFile::exists(QStringLiteral(":/qss/default.css")));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^\"无法打开样式表:\"")));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^\"当前工作目录:\"")));
+        QVERIFY(!loadStyleSheet(*app));
+        QVERIFY(app->styleSheet().isEmpty());
+    }
+    ModalBoxCloser closer;
+    closer.start();
+    showStyleSheetWarning();
+    QCOMPARE(closer.count(), 1);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+}
+
+void TestFoundation::emptySheetFails()
+{
+    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+    app->setStyleSheet(QString());
+    WithoutBundle guard;
+    QVERIFY(QResource::registerResource(QStringLiteral(VELORA_EMPTY_SHEET_RCC)));
+    QVERIFY(QFile::exists(QStringLiteral(":/qss/default.css")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^\"样式表为空！\"")));
+    QVERIFY(!loadStyleSheet(*app));
+    QVERIFY(app->styleSheet().isEmpty());
+    QVERIFY(QResource::unregisterResource(QStringLiteral(VELORA_EMPTY_SHEET_RCC)));
+}
+
+void TestFoundation::warningBoxIsInChinese()
+{
+    ModalBoxCloser closer;
+    closer.start();
+    showStyleSheetWarning();
+    QCOMPARE(closer.titles(), QStringList{QString::fromUtf8("警告")});
+    QVERIFY(closer.texts().value(0).startsWith(QString::fromUtf8("无法加载样式表，将使用默认外观。\n")));
 }
 
 QTEST_MAIN(TestFoundation)
