@@ -1,0 +1,284 @@
+#include "lyricswidget.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const QString ClassicSheet = QStringLiteral(":/qss/default.css");
+const QString DaySheet = QStringLiteral(":/qss/white.css");
+
+// The darkest and the lightest background of the two palettes: an icon has to read on both,
+// because icons are drawn as they are, whatever the theme.
+const QColor DarkestBackground(QStringLiteral("#0d1117"));
+const QColor LightestBackground(QStringLiteral("#ffffff"));
+// Below this a thin stroke is hard to make out at 14 px.
+constexpr double MinIconContrast = 2.5;
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString withoutComments(QString css)
+{
+    static const QRegularExpression comment(QStringLiteral("/\\*.*?\\*/"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    return css.remove(comment);
+}
+
+// The selectors of every rule, in order, with white space normalised.
+QStringList selectorsOf(const QString &css)
+{
+    static const QRegularExpression rule(QStringLiteral("([^{}]+)\\{[^{}]*\\}"));
+    QStringList selectors;
+    auto it = rule.globalMatch(withoutComments(css));
+    while (it.hasNext())
+        selectors << it.next().captured(1).simplified();
+    return selectors;
+}
+
+double luminance(const QColor &c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Alpha-weighted mean colour of the drawn pixels, and how many pixels are drawn at all.
+QColor inkOf(const QImage &image, int *drawnPixels)
+{
+    double r = 0, g = 0, b = 0, weight = 0;
+    int drawn = 0;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        for (int x = 0; x < argb.width(); ++x) {
+            const QColor c = QColor::fromRgba(argb.pixel(x, y));
+            if (c.alpha() == 0)
+                continue;
+            ++drawn;
+            r += c.redF() * c.alphaF();
+            g += c.greenF() * c.alphaF();
+            b += c.blueF() * c.alphaF();
+            weight += c.alphaF();
+        }
+    }
+    *drawnPixels = drawn;
+    if (weight == 0)
+        return {};
+    return QColor::fromRgbF(float(r / weight), float(g / weight), float(b / weight));
+}
+
+const QStringList IconNames{
+    "logo", "album", "single", "playlist", "ranking", "folder", "add", "setting", "min",
+    "close", "search", "prev", "play", "pause", "next", "list", "repeat", "repeat-one",
+    "shuffle", "lyrics", "volume-off", "volume-down", "volume-center", "volume-up", "music"};
+
+} // namespace
+
+class TestResources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void sheetImagesExist_data();
+    void sheetImagesExist();
+    void sheetsShareOneStructure();
+    void sheetParsesWithoutWarnings_data();
+    void sheetParsesWithoutWarnings();
+    void sheetColoursWidgets_data();
+    void sheetColoursWidgets();
+
+    void iconRendersAndReadsOnBothThemes_data();
+    void iconRendersAndReadsOnBothThemes();
+    void iconFamilySharesOneCanvas();
+};
+
+void TestResources::cleanup()
+{
+    qApp->setStyleSheet(QString());
+}
+
+void TestResources::sheetImagesExist_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("classic") << ClassicSheet;
+    QTest::newRow("day") << DaySheet;
+}
+
+// A misspelt url() is silently dropped by Qt: the indicator or arrow just disappears.
+void TestResources::sheetImagesExist()
+{
+    QFETCH(QString, sheet);
+    const QString css = withoutComments(readText(sheet));
+    QVERIFY2(!css.isEmpty(), qPrintable(sheet));
+
+    static const QRegularExpression url(QStringLiteral("url\\(\\s*([^)\\s]+)\\s*\\)"));
+    QSet<QString> seen;
+    auto it = url.globalMatch(css);
+    while (it.hasNext())
+        seen.insert(it.next().captured(1));
+    // The check box, radio button, arrow and branch images are all in use.
+    QVERIFY2(seen.size() >= 14, qPrintable(QString::number(seen.size())));
+
+    for (const QString &path : std::as_const(seen)) {
+        QVERIFY2(path.startsWith(QLatin1String(":/qss/default/")), qPrintable(path));
+        const QImage image(path);
+        QVERIFY2(!image.isNull(), qPrintable(path));
+        QVERIFY2(image.width() <= 16 && image.height() <= 16, qPrintable(path));
+        int drawn = 0;
+        inkOf(image, &drawn);
+        QVERIFY2(drawn > 0, qPrintable(path));
+    }
+}
+
+// The two themes differ in colours only; a rule added to one sheet alone is a theme bug.
+void TestResources::sheetsShareOneStructure()
+{
+    const QStringList classic = selectorsOf(readText(ClassicSheet));
+    const QStringList day = selectorsOf(readText(DaySheet));
+    QVERIFY(classic.size() > 50);
+    QCOMPARE(day, classic);
+}
+
+void TestResources::sheetParsesWithoutWarnings_data()
+{
+    sheetImagesExist_data();
+}
+
+// Qt rejects a whole application sheet with one syntax error and only logs a warning.
+void TestResources::sheetParsesWithoutWarnings()
+{
+    QFETCH(QString, sheet);
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("[Ss]tyle ?[Ss]heet")));
+    qApp->setStyleSheet(readText(sheet));
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(new QLabel(QStringLiteral("label"), &window));
+    layout->addWidget(new QPushButton(QStringLiteral("button"), &window));
+    window.ensurePolished();
+    for (QWidget *child : window.findChildren<QWidget *>())
+        child->ensurePolished();
+    QVERIFY(window.palette().color(QPalette::WindowText).isValid());
+}
+
+void TestResources::sheetColoursWidgets_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QColor>("expected");
+
+    const int text = QPalette::WindowText;
+    QTest::newRow("classic text") << ClassicSheet << "playlistInfo" << text << QColor("#8b949e");
+    QTest::newRow("classic logo") << ClassicSheet << "logo" << int(QPalette::ButtonText) << QColor("#00d4a0");
+    QTest::newRow("classic status") << ClassicSheet << "statusBar" << text << QColor("#484f58");
+    QTest::newRow("classic lyrics title") << ClassicSheet << "lyricsTitle" << text << QColor("#00d4a0");
+    QTest::newRow("classic song label") << ClassicSheet << "currentSongLabel" << text << QColor("#e6edf3");
+    QTest::newRow("classic plain label") << ClassicSheet << "anyLabel" << text << QColor("#c9d1d9");
+    QTest::newRow("classic sung line") << ClassicSheet << "lyricsWidget" << int(QPalette::Highlight) << QColor("#00d4a0");
+    QTest::newRow("day text") << DaySheet << "playlistInfo" << text << QColor("#636e72");
+    QTest::newRow("day logo") << DaySheet << "logo" << int(QPalette::ButtonText) << QColor("#00b894");
+    QTest::newRow("day status") << DaySheet << "statusBar" << text << QColor("#b2bec3");
+    QTest::newRow("day lyrics title") << DaySheet << "lyricsTitle" << text << QColor("#00b894");
+    QTest::newRow("day song label") << DaySheet << "currentSongLabel" << text << QColor("#2d3436");
+    QTest::newRow("day plain label") << DaySheet << "anyLabel" << text << QColor("#2d3436");
+    QTest::newRow("day sung line") << DaySheet << "lyricsWidget" << int(QPalette::Highlight) << QColor("#00b894");
+}
+
+// The sheets address the form's widgets by object name; a renamed selector loses its colour.
+void TestResources::sheetColoursWidgets()
+{
+    QFETCH(QString, sheet);
+    QFETCH(QString, objectName);
+    QFETCH(int, role);
+    QFETCH(QColor, expected);
+
+    qApp->setStyleSheet(readText(sheet));
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    QWidget *widget = nullptr;
+    if (objectName == QLatin1String("logo"))
+        widget = new QPushButton(QStringLiteral("logo"), &window);
+    else if (objectName == QLatin1String("lyricsWidget"))
+        widget = new LyricsWidget(&window);
+    else
+        widget = new QLabel(QStringLiteral("text"), &window);
+    widget->setObjectName(objectName);
+    layout->addWidget(widget);
+    widget->ensurePolished();
+    QCOMPARE(widget->palette().color(QPalette::ColorRole(role)), expected);
+}
+
+void TestResources::iconRendersAndReadsOnBothThemes_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString &name : IconNames)
+        QTest::newRow(qPrintable(name)) << QStringLiteral(":/icons/%1.svg").arg(name);
+}
+
+// Icons are never recoloured: each must show at the smallest and largest size it is used at,
+// and its ink must stand out from the darkest and the lightest theme background.
+void TestResources::iconRendersAndReadsOnBothThemes()
+{
+    QFETCH(QString, path);
+    const QIcon icon(path);
+    QVERIFY2(!icon.isNull(), qPrintable(path));
+
+    for (int size : {14, 28}) {
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        int drawn = 0;
+        const QColor ink = inkOf(image, &drawn);
+        // Even the thinnest icon (a single stroke) inks a twentieth of its square; a filled
+        // square would mean the drawing was lost.
+        QVERIFY2(drawn * 20 >= size * size, qPrintable(QStringLiteral("%1 px: %2 pixels").arg(size).arg(drawn)));
+        QVERIFY2(drawn < size * size || path.endsWith(QLatin1String("logo.svg")), qPrintable(path));
+        if (path.endsWith(QLatin1String("logo.svg")))
+            continue; // the mark brings its own badge
+        QVERIFY2(contrast(ink, DarkestBackground) >= MinIconContrast,
+                 qPrintable(QStringLiteral("%1 on dark: %2").arg(ink.name()).arg(contrast(ink, DarkestBackground))));
+        QVERIFY2(contrast(ink, LightestBackground) >= MinIconContrast,
+                 qPrintable(QStringLiteral("%1 on light: %2").arg(ink.name()).arg(contrast(ink, LightestBackground))));
+    }
+}
+
+// One family: the same canvas, the same stroke weight and round ends throughout.
+void TestResources::iconFamilySharesOneCanvas()
+{
+    static const QRegularExpression viewBox(QStringLiteral("viewBox=\"0 0 24 24\""));
+    static const QRegularExpression roundCaps(QStringLiteral("stroke-linecap=\"round\""));
+    static const QRegularExpression strokeWidth(QStringLiteral("<svg[^>]*stroke-width=\"2\""));
+    for (const QString &name : IconNames) {
+        const QString svg = readText(QStringLiteral(":/icons/%1.svg").arg(name));
+        QVERIFY2(!svg.isEmpty(), qPrintable(name));
+        QVERIFY2(viewBox.match(svg).hasMatch(), qPrintable(name));
+        QVERIFY2(roundCaps.match(svg).hasMatch(), qPrintable(name));
+        if (name != QLatin1String("logo"))
+            QVERIFY2(strokeWidth.match(svg).hasMatch(), qPrintable(name));
+    }
+}
+
+QTEST_MAIN(TestResources)
+#include "tst_resources.moc"
