@@ -9,7 +9,7 @@ packages=(
     qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-psql
     libtag1-dev libgl-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav glib-networking
-    ffmpeg sox xvfb x11-apps imagemagick xauth
+    ffmpeg sox xvfb x11-apps x11-utils imagemagick xauth
     clang libclang-rt-14-dev
     postgresql
 )
