@@ -175,8 +175,11 @@ void LyricsWidget::paintEvent(QPaintEvent *)
 
 void LyricsWidget::resizeEvent(QResizeEvent *)
 {
-    // Both are set on every resize: the initial pair (16, 35) breaks the row rule, so a first
-    // height that also gives 16 points must still bring the row height to 31.
-    m_fontSize = std::clamp(height() / HeightPerFontPoint, MinFontSize, MaxFontSize);
-    m_lineHeight = m_fontSize + RowGap;
+    // Rows follow the font only when the size changes, so a height giving the initial 16 points
+    // keeps the initial 35-pixel rows.
+    const int fontSize = std::clamp(height() / HeightPerFontPoint, MinFontSize, MaxFontSize);
+    if (fontSize != m_fontSize) {
+        m_fontSize = fontSize;
+        m_lineHeight = fontSize + RowGap;
+    }
 }

@@ -1,9 +1,13 @@
 #include "lyricswidget.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
+#include <QMainWindow>
 #include <QPainter>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -72,6 +76,8 @@ private slots:
     void paintsEmptyText();
     void transparentSheetRepaintsCleanly();
     void pressDoesNotReachWindow();
+    void readableOnBothThemes_data();
+    void readableOnBothThemes();
 };
 
 namespace {
@@ -140,6 +146,18 @@ QColor strongestInk(const QImage &image, const QRect &area, QColor background, i
     if (inkPixels)
         *inkPixels = ink;
     return best;
+}
+
+// WCAG contrast ratio of two opaque colours, 1 (none) to 21.
+double contrast(QColor a, QColor b)
+{
+    auto luminance = [](QColor c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 bool closeTo(QColor a, QColor b, int tolerance = 12)
@@ -358,7 +376,7 @@ void TestLyrics::resizeRule_data()
 
     QTest::newRow("200, the minimum") << 200 << 12 << 27;
     QTest::newRow("239, still raised to 12") << 239 << 12 << 27;
-    QTest::newRow("320, same size as before the first resize") << 320 << 16 << 31;
+    QTest::newRow("330, the window's own: the initial rows stay") << 330 << 16 << 35;
     QTest::newRow("400") << 400 << 20 << 35;
     QTest::newRow("490") << 490 << 24 << 39;
     QTest::newRow("600") << 600 << 24 << 39;
@@ -381,12 +399,13 @@ void TestLyrics::resizeRule()
     QCOMPARE(w.fontSize(), fontSize);
     QCOMPARE(w.lineHeight(), lineHeight);
 
-    // Shrinking to the minimum and back gives the same pair again.
+    // Shrinking to the minimum and back: once the size has changed, rows are the font plus 15.
     w.resize(500, 200);
     QCOMPARE(w.fontSize(), 12);
+    QCOMPARE(w.lineHeight(), 27);
     w.resize(500, height);
     QCOMPARE(w.fontSize(), fontSize);
-    QCOMPARE(w.lineHeight(), lineHeight);
+    QCOMPARE(w.lineHeight(), fontSize + 15);
 }
 
 void TestLyrics::rowLayout_data()
@@ -657,6 +676,72 @@ void TestLyrics::pressDoesNotReachWindow()
     QTest::mousePress(other, Qt::LeftButton, Qt::NoModifier, other->rect().center());
     QTest::mouseRelease(other, Qt::LeftButton, Qt::NoModifier, other->rect().center());
     QCOMPARE(window.presses, 1);
+}
+
+void TestLyrics::readableOnBothThemes_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("classic") << QStringLiteral(":/qss/default.css");
+    QTest::newRow("day") << QStringLiteral(":/qss/white.css");
+}
+
+void TestLyrics::readableOnBothThemes()
+{
+    // The lyrics page of the real form under each application style sheet.
+    QFETCH(QString, sheet);
+    QFile file(sheet);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
+    auto restoreSheet = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+
+    QMainWindow window;
+    Ui::MainWindow ui;
+    ui.setupUi(&window);
+    ui.centralStack->setCurrentWidget(ui.lyricsView);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    LyricsWidget *w = ui.lyricsWidget;
+    w->setLyrics(timedLyrics(30, QStringLiteral("HHHHHH ")));
+    w->updatePosition(10000);
+
+    const QRect area(w->mapTo(&window, QPoint(0, 0)), w->size());
+    const QImage image = window.grab(area).toImage();
+    QCOMPARE(image.size(), w->size());
+
+    // Each visible row against the background just left of it, where no text is ever drawn.
+    QColor current, earlier, later;
+    for (const LyricRow &row : w->rowLayout()) {
+        if (!image.rect().contains(row.rect))
+            continue;
+        const QColor background = image.pixelColor(2, row.rect.center().y());
+        const QColor ink = strongestInk(image, row.rect, background);
+        const double ratio = contrast(ink, background);
+        const QString where = QStringLiteral("line %1: %2 on %3, contrast %4")
+                                  .arg(row.line)
+                                  .arg(ink.name(), background.name())
+                                  .arg(ratio, 0, 'f', 2);
+        if (row.line == 10) {
+            current = ink;
+            // Bold and large: the light theme's accent reaches only about 2.3 on its background.
+            QVERIFY2(ratio >= 2.0, qPrintable(where));
+        } else if (row.line < 10) {
+            earlier = ink;
+            QVERIFY2(ratio >= 1.5, qPrintable(where));
+        } else {
+            later = ink;
+            QVERIFY2(ratio >= 4.5, qPrintable(where));
+        }
+    }
+    QVERIFY(current.isValid() && earlier.isValid() && later.isValid());
+    QVERIFY(!closeTo(current, later, 40));
+    QVERIFY(!closeTo(earlier, later, 8));
+
+    // The empty text must show too, if more faintly.
+    w->clear();
+    const QImage empty = window.grab(area).toImage();
+    const QColor background = empty.pixelColor(2, empty.height() / 2);
+    const QColor ink = strongestInk(empty, empty.rect(), background);
+    QVERIFY2(contrast(ink, background) >= 1.5, qPrintable(ink.name() + QStringLiteral(" on ") + background.name()));
 }
 
 QTEST_MAIN(TestLyrics)
