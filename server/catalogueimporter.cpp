@@ -13,6 +13,9 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <taglib/audioproperties.h>
+#include <taglib/fileref.h>
+
 #include <algorithm>
 
 namespace {
@@ -69,6 +72,15 @@ QString anyFolderImage(const QDir &dir)
             return dir.filePath(entry);
     }
     return QString();
+}
+
+// The tag reader accepts any bytes behind a known suffix as a file without tags; only a file
+// with a real audio stream belongs in a catalogue that promises it plays.
+bool hasAudioStream(const QString &path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    TagLib::FileRef ref(encoded.constData(), true, TagLib::AudioProperties::Fast);
+    return !ref.isNull() && ref.audioProperties() && ref.audioProperties()->sampleRate() > 0;
 }
 
 QString coverSuffixForMime(const QString &mimeType, const QByteArray &data)
@@ -195,7 +207,8 @@ bool CatalogueImporter::importFiles(const QString &root, Report *report)
         }
 
         const ProbeResult tags = probeAudioFile(fi.absoluteFilePath());
-        if (tags.source == ProbeSource::None) {
+        if (tags.source == ProbeSource::None
+            || (tags.source == ProbeSource::TagLib && !hasAudioStream(fi.absoluteFilePath()))) {
             report->warnings.append(QStringLiteral("%1: skipped, not a readable audio file").arg(relative));
             seen.remove(relative); // a stored song for it goes too: it can no longer play
             continue;
