@@ -23,6 +23,10 @@ ff "${tone[@]}" "${full[@]}" -c:a aac -b:a 8k -write_id3v2 1 -f adts tagged.aac
 ff "${tone[@]}" -metadata title="Only Contributor" -metadata artist="Contrib Artist" contributor.flac
 ff "${tone[@]}" -metadata title="Only Author" -metadata author="The Author" author.flac
 
+# Artists and albums that differ only in case.
+ff "${tone[@]}" -metadata title="Upper" -metadata artist="A" -metadata album="X" case-upper.flac
+ff "${tone[@]}" -metadata title="Lower" -metadata artist="a" -metadata album="x" case-lower.flac
+
 # Year texts: the date first, then the description.
 ff "${tone[@]}" -metadata date=1899 year-1899.flac
 ff "${tone[@]}" -metadata date=20195 year-20195.flac
