@@ -38,8 +38,11 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-void writeHead(QTcpSocket *socket, int status, const CatalogueServer::Headers &headers)
+} // namespace
+
+void CatalogueServer::writeHead(QTcpSocket *socket, int status, const Headers &headers)
 {
+    m_lastStatus = status;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     head += "Server: velora-catalogue\r\n";
     for (const auto &header : headers)
@@ -47,6 +50,8 @@ void writeHead(QTcpSocket *socket, int status, const CatalogueServer::Headers &h
     head += "\r\n";
     socket->write(head);
 }
+
+namespace {
 
 // Streams one byte range of a file into the socket as the socket drains. It belongs to the
 // socket, so a listener that hangs up takes it along.
@@ -221,6 +226,7 @@ bool CatalogueServer::handleRequest(const QHttpServerRequest &request, QTcpSocke
         handleApi(request, socket, headOnly);
     else
         handleMedia(path.mid(int(qstrlen("/music/"))), request, socket, headOnly);
+    emit requestHandled(path, request.query().toString(QUrl::FullyDecoded), m_lastStatus);
     return true;
 }
 

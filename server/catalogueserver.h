@@ -47,11 +47,16 @@ public:
     quint16 port() const { return m_port; }
     QString errorString() const { return m_errorString; }
 
+signals:
+    // After every answer to the API or the media folder (for logs and tests).
+    void requestHandled(const QString &path, const QString &query, int status);
+
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    void writeHead(QTcpSocket *socket, int status, const Headers &headers);
     void handleApi(const QHttpServerRequest &request, QTcpSocket *socket, bool headOnly);
     void handleMedia(const QString &relative, const QHttpServerRequest &request, QTcpSocket *socket, bool headOnly);
     void sendJson(QTcpSocket *socket, int status, const QByteArray &json, bool headOnly);
@@ -60,5 +65,6 @@ private:
 
     CatalogueDatabase *m_database;
     quint16 m_port = 0;
+    int m_lastStatus = 0;
     QString m_errorString;
 };
