@@ -20,6 +20,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tfilestream.h>
 #include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -65,8 +66,12 @@ QString fallbackTitle(const QString &path)
 
 bool probeWithTagLib(const QString &path, ProbeResult &result)
 {
+    // Read-only: a probe never needs write access to someone's music.
     const QByteArray encodedPath = QFile::encodeName(path);
-    TagLib::FileRef ref(encodedPath.constData(), true, TagLib::AudioProperties::Average);
+    TagLib::FileStream stream(encodedPath.constData(), true);
+    if (!stream.isOpen())
+        return false;
+    TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Average);
     if (ref.isNull() || !ref.file()->isValid())
         return false;
 
@@ -295,7 +300,10 @@ ProbeResult probeAudioFile(const QString &path, ProbeMethod method)
 CoverImage readEmbeddedCover(const QString &path)
 {
     const QByteArray encodedPath = QFile::encodeName(path);
-    TagLib::FileRef ref(encodedPath.constData(), false);
+    TagLib::FileStream stream(encodedPath.constData(), true);
+    if (!stream.isOpen())
+        return {};
+    TagLib::FileRef ref(&stream, false);
     if (ref.isNull() || !ref.file()->isValid())
         return {};
     TagLib::File *file = ref.file();
