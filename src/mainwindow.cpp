@@ -67,6 +67,13 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     saveLocalMusicToSettings();
+    // The children outlive this body; the player stops while it is destroyed and reports it,
+    // and no slot of this window may run once the form is gone.
+    disconnect(m_player, nullptr, this, nullptr);
+    disconnect(m_apiClient, nullptr, this, nullptr);
+    disconnect(m_localMusicManager, nullptr, this, nullptr);
+    if (m_volumeSlider)
+        m_volumeSlider->removeEventFilter(this);
     delete ui;
     ui = nullptr;
 }

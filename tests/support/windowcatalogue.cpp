@@ -3,6 +3,8 @@
 #include "wavwriter.h"
 
 #include <QDir>
+#include <QListWidget>
+#include <QPushButton>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,6 +97,11 @@ TestHttpServer::Response WindowCatalogue::answer(const TestHttpServer::Request &
     if (path == QLatin1String("/music/api.php")) {
         const QUrlQuery query(request.url);
         const QString action = query.queryItemValue(QStringLiteral("action"));
+        if (m_silent.contains(action)) {
+            TestHttpServer::Response silent;
+            silent.noAnswer = true;
+            return silent;
+        }
         if (action == QLatin1String("search")) {
             // Matches titles case-insensitively, like a catalogue would.
             const QString term = query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded);
@@ -126,3 +133,41 @@ TestHttpServer::Response WindowCatalogue::answer(const TestHttpServer::Request &
     }
     return TestHttpServer::json("not found", 404);
 }
+
+namespace WindowTest {
+
+QListWidget *list(QObject *window, const char *name)
+{
+    return widget<QListWidget>(window, name);
+}
+
+QPushButton *tab(QObject *window, int index)
+{
+    const QList<QPushButton *> buttons = window->findChildren<QPushButton *>();
+    for (QPushButton *button : buttons) {
+        const QVariant value = button->property("tabIndex");
+        if (value.isValid() && value.toInt() == index)
+            return button;
+    }
+    return nullptr;
+}
+
+QStringList tabTexts(QObject *window)
+{
+    QStringList texts;
+    for (int i = 0; i < 5; ++i) {
+        QPushButton *button = tab(window, i);
+        texts.append(button ? button->text() : QString());
+    }
+    return texts;
+}
+
+QStringList rowTexts(QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
+    return texts;
+}
+
+} // namespace WindowTest

@@ -26,6 +26,8 @@ public:
 
     void setReply(const QString &action, const QByteArray &json) { m_replies.insert(action, json); }
     void setFailing(bool failing) { m_failing = failing; }
+    // Requests for this action are taken but never answered (keeps a reply from racing a check).
+    void setSilent(const QString &action) { m_silent.append(action); }
 
     // A small default catalogue: two albums (the second without cover), three songs with WAV
     // files, lyrics on songs 1 and 3, two artists that differ only in case, and both charts.
@@ -48,4 +50,25 @@ private:
     QTemporaryDir m_dir;
     QHash<QString, QByteArray> m_replies;
     bool m_failing = false;
+    QStringList m_silent;
 };
+
+class MainWindow;
+class QListWidget;
+class QPushButton;
+
+// Small lookups shared by the window tests.
+namespace WindowTest {
+
+template<typename T>
+T *widget(QObject *window, const char *name)
+{
+    return window->findChild<T *>(QString::fromLatin1(name));
+}
+QListWidget *list(QObject *window, const char *name);
+// The sidebar tab button with the given tabIndex.
+QPushButton *tab(QObject *window, int index);
+QStringList tabTexts(QObject *window);
+QStringList rowTexts(QListWidget *list);
+
+} // namespace WindowTest

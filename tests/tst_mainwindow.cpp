@@ -1,0 +1,550 @@
+// The main window against a catalogue server on 127.0.0.1: start-up and the load, the sidebar,
+// the album and song pages, search, the charts, covers and the window chrome.
+#include "mainwindow.h"
+
+#include "modalboxcloser.h"
+#include "musicplayer.h"
+#include "windowcatalogue.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <memory>
+
+using namespace WindowTest;
+
+namespace {
+
+QList<int> queueIds(MusicPlayer *player)
+{
+    QList<int> ids;
+    for (const Song &song : player->playlist())
+        ids.append(song.id);
+    return ids;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstLoadIsScheduled();
+    void earlyLoadRunsOnceAndEndsReady();
+    void failingServerEndsTheLoadWithAWarning();
+
+    void tabSwitches_data();
+    void tabSwitches();
+    void chartsTabAlwaysAsksForArtists();
+    void persistentMessageSurvivesTabSwitch();
+    void statusClearsUnlessPersistent();
+
+    void albumDoubleClickPlaysTheAlbum();
+    void songDoubleClickAppendsAndPlays();
+    void search_data();
+    void search();
+    void magnifierRunsTheSameSearch();
+
+    void chartRowsAndArtistPlayback_data();
+    void chartRowsAndArtistPlayback();
+    void songChartDoubleClick();
+
+    void coversAreRoundAndOnlyRequestedWhenSet();
+    void coverReplyForClearedTileDoesNothing();
+
+    void exitQuestion_data();
+    void exitQuestion();
+    void headerDragMovesTheWindow();
+
+private:
+    MainWindow *openWindow(bool waitForLoad = true);
+    MusicPlayer *player() { return m_window->findChild<MusicPlayer *>(); }
+    QLabel *status() { return widget<QLabel>(m_window.get(), "statusBar"); }
+    QStackedWidget *stack() { return widget<QStackedWidget>(m_window.get(), "centralStack"); }
+
+    std::unique_ptr<WindowCatalogue> m_catalogue;
+    std::unique_ptr<ModalBoxCloser> m_closer;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestMainWindow::init()
+{
+    m_catalogue = std::make_unique<WindowCatalogue>();
+    QVERIFY(m_catalogue->start());
+    m_closer = std::make_unique<ModalBoxCloser>();
+    m_closer->start();
+}
+
+void TestMainWindow::cleanup()
+{
+    m_window.reset();
+    m_closer.reset();
+    m_catalogue.reset();
+}
+
+MainWindow *TestMainWindow::openWindow(bool waitForLoad)
+{
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+    if (waitForLoad) {
+        QListWidget *songs = list(m_window.get(), "allSongsList");
+        if (!QTest::qWaitFor([&] { return m_catalogue->count(QStringLiteral("getSongs")) > 0 && songs->count() > 0; }))
+            qWarning("catalogue load did not finish");
+    }
+    return m_window.get();
+}
+
+// ---- Start-up ----
+
+void TestMainWindow::firstLoadIsScheduled()
+{
+    m_catalogue->useDefaultCatalogue();
+    m_catalogue->setSilent(QStringLiteral("getArtistRanking"));
+    m_catalogue->setSilent(QStringLiteral("getSongRanking"));
+    openWindow(false);
+    // Nothing of the load has happened inside the constructor.
+    QVERIFY(status()->text() != QStringLiteral("加载中..."));
+    QVERIFY(m_window->cursor().shape() != Qt::WaitCursor);
+
+    QTRY_COMPARE(list(m_window.get(), "allSongsList")->count(), 3);
+    QStringList catalogueActions = m_catalogue->actions();
+    catalogueActions.removeAll(QStringLiteral("getArtistRanking"));
+    catalogueActions.removeAll(QStringLiteral("getSongRanking"));
+    QCOMPARE(catalogueActions, QStringList({QStringLiteral("getAlbums"), QStringLiteral("getSongs")}));
+    QCOMPARE(status()->text(), QStringLiteral("加载了 3 首歌曲"));
+    QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(tabTexts(m_window.get()), QStringList({QStringLiteral("所有专辑 (2)"), QStringLiteral("全部歌曲 (3)"),
+                                                    QStringLiteral("播放列表 (0)"), QStringLiteral("排行榜"),
+                                                    QStringLiteral("本地音乐 (0)")}));
+    QCOMPARE(list(m_window.get(), "albumList")->count(), 2);
+    QCOMPARE(rowTexts(list(m_window.get(), "allSongsList")),
+             QStringList({QStringLiteral("Alpha - Foo  [01:01]"), QStringLiteral("Beta - Foo  [--:--]"),
+                          QStringLiteral("Gamma - foo  [62:05]")}));
+    QCOMPARE(m_closer->count(), 0);
+}
+
+void TestMainWindow::earlyLoadRunsOnceAndEndsReady()
+{
+    m_catalogue->useDefaultCatalogue();
+    m_catalogue->setSilent(QStringLiteral("getArtistRanking"));
+    m_catalogue->setSilent(QStringLiteral("getSongRanking"));
+    openWindow(false);
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "loadData"));
+    QCOMPARE(status()->text(), QStringLiteral("加载中..."));
+    QCOMPARE(m_window->cursor().shape(), Qt::WaitCursor);
+
+    QTRY_COMPARE(status()->text(), QStringLiteral("加载了 3 首歌曲"));
+    QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
+    // The scheduled call finds the catalogue loaded and skips; so does a later one.
+    QTest::qWait(300);
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "loadData"));
+    QTest::qWait(100);
+    QCOMPARE(m_catalogue->count(QStringLiteral("getAlbums")), 1);
+    QCOMPARE(m_catalogue->count(QStringLiteral("getSongs")), 1);
+
+    // The logo starts the catalogue again.
+    QTest::mouseClick(widget<QPushButton>(m_window.get(), "logo"), Qt::LeftButton);
+    QTRY_COMPARE(m_catalogue->count(QStringLiteral("getSongs")), 2);
+    QTRY_COMPARE(list(m_window.get(), "albumList")->count(), 2);
+    QTRY_COMPARE(list(m_window.get(), "allSongsList")->count(), 3);
+}
+
+void TestMainWindow::failingServerEndsTheLoadWithAWarning()
+{
+    m_catalogue->setFailing(true);
+    openWindow(false);
+    QTRY_COMPARE(status()->text(), QStringLiteral("加载了 0 首歌曲"));
+    QCOMPARE(list(m_window.get(), "albumList")->count(), 0);
+    QCOMPARE(list(m_window.get(), "allSongsList")->count(), 0);
+    QVERIFY2(m_closer->texts().contains(QStringLiteral("警告: 歌曲数据为空，请检查网络连接或刷新重试")),
+             qPrintable(m_closer->texts().join(QLatin1Char('|'))));
+    QCOMPARE(m_closer->titles().value(m_closer->texts().indexOf(QStringLiteral("警告: 歌曲数据为空，请检查网络连接或刷新重试"))),
+             QStringLiteral("提示"));
+    QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(tab(m_window.get(), 1)->text(), QStringLiteral("全部歌曲 (0)"));
+
+    // The empty catalogue counts as loaded: play has nothing to offer.
+    m_closer->clear();
+    QTest::mouseClick(widget<QPushButton>(m_window.get(), "playBtn"), Qt::LeftButton);
+    QTRY_COMPARE(m_closer->texts(), QStringList(QStringLiteral("没有可播放的歌曲，请先刷新数据")));
+    QVERIFY(player()->playlist().isEmpty());
+}
+
+// ---- Sidebar ----
+
+void TestMainWindow::tabSwitches_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("searchMode");
+    QTest::newRow("albums") << 0 << "已经切换到所有专辑" << 0;
+    QTest::newRow("songs") << 1 << "已经切换到全部歌曲" << 0;
+    QTest::newRow("playlist") << 2 << "已经切换到播放列表" << 0;
+    QTest::newRow("charts") << 3 << "已经切换到排行榜" << 0;
+    // The local tab changes the search mode, whose own message then replaces the switch message.
+    QTest::newRow("local") << 4 << QString() << 1;
+}
+
+void TestMainWindow::tabSwitches()
+{
+    QFETCH(int, index);
+    QFETCH(QString, message);
+    QFETCH(int, searchMode);
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QTest::mouseClick(tab(m_window.get(), index), Qt::LeftButton);
+    QCOMPARE(stack()->currentIndex(), index);
+    QVERIFY(tab(m_window.get(), index)->isChecked());
+    if (!message.isEmpty())
+        QCOMPARE(status()->text(), message);
+    QCOMPARE(widget<QComboBox>(m_window.get(), "searchModeCombo")->currentIndex(), searchMode);
+    // Back to the first tab: online search again.
+    QTest::mouseClick(tab(m_window.get(), 0), Qt::LeftButton);
+    QCOMPARE(stack()->currentIndex(), 0);
+    QCOMPARE(widget<QComboBox>(m_window.get(), "searchModeCombo")->currentIndex(), 0);
+}
+
+void TestMainWindow::chartsTabAlwaysAsksForArtists()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    auto *selector = widget<QComboBox>(m_window.get(), "rankingTypeSelector");
+    selector->setCurrentIndex(1);
+    QTRY_COMPARE(list(m_window.get(), "rankingList")->item(0) ? list(m_window.get(), "rankingList")->item(0)->text()
+                                                               : QString(),
+                 QStringLiteral("1. Gamma - foo  (播放: 40)"));
+    const int before = m_catalogue->count(QStringLiteral("getArtistRanking"));
+    QTest::mouseClick(tab(m_window.get(), 3), Qt::LeftButton);
+    QTRY_COMPARE(m_catalogue->count(QStringLiteral("getArtistRanking")), before + 1);
+    // A second click on the checked tab asks again.
+    QTest::mouseClick(tab(m_window.get(), 3), Qt::LeftButton);
+    QTRY_COMPARE(m_catalogue->count(QStringLiteral("getArtistRanking")), before + 2);
+    QTRY_COMPARE(list(m_window.get(), "rankingList")->item(0)->text(), QStringLiteral("1. Foo  (歌曲: 12  播放: 3456)"));
+}
+
+void TestMainWindow::persistentMessageSurvivesTabSwitch()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "showToast", Q_ARG(QString, QStringLiteral("保持")),
+                                      Q_ARG(bool, false), Q_ARG(bool, true)));
+    QTest::mouseClick(tab(m_window.get(), 1), Qt::LeftButton);
+    QCOMPARE(stack()->currentIndex(), 1);
+    QCOMPARE(status()->text(), QStringLiteral("保持"));
+    QTest::mouseClick(tab(m_window.get(), 2), Qt::LeftButton);
+    QCOMPARE(status()->text(), QStringLiteral("保持"));
+}
+
+void TestMainWindow::statusClearsUnlessPersistent()
+{
+    m_catalogue->useDefaultCatalogue();
+    m_catalogue->setSilent(QStringLiteral("getArtistRanking"));
+    m_catalogue->setSilent(QStringLiteral("getSongRanking"));
+    openWindow();
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "showToast", Q_ARG(QString, QStringLiteral("一会儿"))));
+    QCOMPARE(status()->text(), QStringLiteral("一会儿"));
+    QTRY_COMPARE_WITH_TIMEOUT(status()->text(), QString(), 10000);
+
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "showToast", Q_ARG(QString, QStringLiteral("一直")),
+                                      Q_ARG(bool, false), Q_ARG(bool, true)));
+    QTest::qWait(3500);
+    QCOMPARE(status()->text(), QStringLiteral("一直"));
+}
+
+// ---- Albums and songs ----
+
+void TestMainWindow::albumDoubleClickPlaysTheAlbum()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QSignalSpy states(player(), &MusicPlayer::playbackStateChanged);
+    QListWidget *albums = list(m_window.get(), "albumList");
+    QCOMPARE(albums->item(0)->text(), QStringLiteral("First (2)\nFoo"));
+    QCOMPARE(albums->item(0)->data(Qt::UserRole).toInt(), 1);
+    emit albums->itemDoubleClicked(albums->item(0));
+
+    QTRY_COMPARE(queueIds(player()), QList<int>({11, 12}));
+    QCOMPARE(player()->currentIndex(), 0);
+    QCOMPARE(status()->text(), QStringLiteral("正在播放专辑"));
+    QCOMPARE(stack()->currentIndex(), 0);
+    QCOMPARE(rowTexts(list(m_window.get(), "playlistList")),
+             QStringList({QStringLiteral("Alpha - Foo  [01:01]"), QStringLiteral("Beta - Foo  [--:--]")}));
+    QCOMPARE(tab(m_window.get(), 2)->text(), QStringLiteral("播放列表 (2)"));
+    // Played for real: the media was fetched, playback started and the play was counted.
+    QTRY_VERIFY(m_catalogue->targets().contains(QStringLiteral("/music/audio/a.wav")));
+    QTRY_VERIFY(states.contains(QVariantList{QVariant::fromValue(QMediaPlayer::PlayingState)}));
+    QTRY_VERIFY(m_catalogue->targets().contains(QStringLiteral("/music/api.php?action=incrementPlayCount&id=11")));
+    QCOMPARE(widget<QLabel>(m_window.get(), "currentSongLabel")->text(), QStringLiteral("Alpha（Foo）"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("维洛拉 - Alpha"));
+    QCOMPARE(list(m_window.get(), "allSongsList")->item(0)->background().color(), QColor(QStringLiteral("#e8f8f2")));
+    QCOMPARE(list(m_window.get(), "allSongsList")->item(1)->background().color(), QColor(Qt::transparent));
+    QCOMPARE(m_closer->count(), 0);
+}
+
+void TestMainWindow::songDoubleClickAppendsAndPlays()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QListWidget *songs = list(m_window.get(), "allSongsList");
+    emit songs->itemDoubleClicked(songs->item(2));
+    QCOMPARE(queueIds(player()), QList<int>({13}));
+    QCOMPARE(player()->currentIndex(), 0);
+    QCOMPARE(status()->text(), QStringLiteral("已添加: Gamma"));
+    // The same song again: appended once more and the new last entry plays.
+    emit songs->itemDoubleClicked(songs->item(2));
+    QCOMPARE(queueIds(player()), QList<int>({13, 13}));
+    QCOMPARE(player()->currentIndex(), 1);
+    QTRY_COMPARE(list(m_window.get(), "playlistList")->count(), 2);
+    QTRY_COMPARE(list(m_window.get(), "playlistList")->item(1)->background().color(), QColor(QStringLiteral("#e8f8f2")));
+
+    // A row whose id is not in the catalogue does nothing.
+    auto *stray = new QListWidgetItem(QStringLiteral("stray"));
+    stray->setData(Qt::UserRole, 999);
+    songs->addItem(stray);
+    emit songs->itemDoubleClicked(stray);
+    QCOMPARE(queueIds(player()), QList<int>({13, 13}));
+}
+
+void TestMainWindow::search_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("trimmed") << "  alp  " << "/music/api.php?action=search&q=alp"
+                             << QStringList{QStringLiteral("Alpha - Foo  [01:01]")} << "找到 1 首歌曲" << false;
+    QTest::newRow("blank inside kept") << "a b&c" << "/music/api.php?action=search&q=a%20b%26c" << QStringList()
+                                       << "未找到匹配的歌曲" << true;
+    QTest::newRow("nothing found") << "zzz" << "/music/api.php?action=search&q=zzz" << QStringList()
+                                   << "未找到匹配的歌曲" << true;
+    // Blanks only reload every song.
+    QTest::newRow("blanks only") << "   " << "/music/api.php?action=getSongs"
+                                 << QStringList{QStringLiteral("Alpha - Foo  [01:01]"), QStringLiteral("Beta - Foo  [--:--]"),
+                                                QStringLiteral("Gamma - foo  [62:05]")}
+                                 << "加载了 3 首歌曲" << false;
+}
+
+void TestMainWindow::search()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, request);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
+    QFETCH(bool, warned);
+    m_catalogue->useDefaultCatalogue();
+    m_catalogue->setSilent(QStringLiteral("getArtistRanking"));
+    m_catalogue->setSilent(QStringLiteral("getSongRanking"));
+    openWindow();
+    m_catalogue->clear();
+    m_closer->clear();
+    auto *input_ = widget<QLineEdit>(m_window.get(), "searchInput");
+    input_->setText(input);
+    status()->clear();
+    QTest::keyClick(input_, Qt::Key_Return);
+    QTRY_COMPARE(status()->text(), message);
+    QCOMPARE(m_catalogue->targets(), QStringList(request));
+    QCOMPARE(rowTexts(list(m_window.get(), "allSongsList")), rows);
+    QCOMPARE(m_closer->texts().contains(message), warned);
+    if (request.contains(QLatin1String("search")))
+        QCOMPARE(stack()->currentIndex(), 1);
+}
+
+void TestMainWindow::magnifierRunsTheSameSearch()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    auto *input = widget<QLineEdit>(m_window.get(), "searchInput");
+    auto *magnifier = input->findChild<QPushButton *>();
+    QVERIFY(magnifier);
+    QTRY_VERIFY(magnifier->geometry().right() <= input->width());
+    input->setText(QStringLiteral("gam"));
+    m_catalogue->clear();
+    QTest::mouseClick(magnifier, Qt::LeftButton);
+    QTRY_COMPARE(m_catalogue->targets(), QStringList(QStringLiteral("/music/api.php?action=search&q=gam")));
+    QTRY_COMPARE(rowTexts(list(m_window.get(), "allSongsList")), QStringList(QStringLiteral("Gamma - foo  [62:05]")));
+    QCOMPARE(stack()->currentIndex(), 1);
+}
+
+// ---- Charts ----
+
+void TestMainWindow::chartRowsAndArtistPlayback_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QList<int>>("queue");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Foo") << 0 << QList<int>{11, 12} << "正在播放 Foo 的歌曲";
+    // Names that differ only in case are different artists.
+    QTest::newRow("foo") << 1 << QList<int>{13} << "正在播放 foo 的歌曲";
+    QTest::newRow("artist without songs") << 2 << QList<int>() << "歌手 Nobody 没有歌曲";
+}
+
+void TestMainWindow::chartRowsAndArtistPlayback()
+{
+    QFETCH(int, row);
+    QFETCH(QList<int>, queue);
+    QFETCH(QString, message);
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QTest::mouseClick(tab(m_window.get(), 3), Qt::LeftButton);
+    QListWidget *ranking = list(m_window.get(), "rankingList");
+    QTRY_COMPARE(rowTexts(ranking), QStringList({QStringLiteral("1. Foo  (歌曲: 12  播放: 3456)"),
+                                                 QStringLiteral("2. foo  (歌曲: 1  播放: 7)"),
+                                                 QStringLiteral("3. Nobody  (歌曲: 0  播放: 0)")}));
+    QTRY_COMPARE(status()->text(), QStringLiteral("共 3 位歌手"));
+    m_closer->clear();
+    emit ranking->itemDoubleClicked(ranking->item(row));
+    QCOMPARE(queueIds(player()), queue);
+    if (queue.isEmpty()) {
+        QTRY_COMPARE(m_closer->texts(), QStringList(message));
+    } else {
+        QCOMPARE(status()->text(), message);
+        QCOMPARE(player()->currentIndex(), 0);
+        QCOMPARE(list(m_window.get(), "playlistList")->count(), queue.size());
+    }
+}
+
+void TestMainWindow::songChartDoubleClick()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QTest::mouseClick(tab(m_window.get(), 3), Qt::LeftButton);
+    widget<QComboBox>(m_window.get(), "rankingTypeSelector")->setCurrentIndex(1);
+    QListWidget *ranking = list(m_window.get(), "rankingList");
+    const QStringList songRows{QStringLiteral("1. Gamma - foo  (播放: 40)"), QStringLiteral("2. Alpha - Foo  (播放: 5)"),
+                               QStringLiteral("3. Gone - Ghost  (播放: 1)")};
+    QTRY_COMPARE(rowTexts(ranking), songRows);
+    emit ranking->itemDoubleClicked(ranking->item(1));
+    QCOMPARE(queueIds(player()), QList<int>({11}));
+    QCOMPARE(player()->currentIndex(), 0);
+    QCOMPARE(status()->text(), QStringLiteral("已添加: Alpha"));
+    emit ranking->itemDoubleClicked(ranking->item(0));
+    QCOMPARE(queueIds(player()), QList<int>({11, 13}));
+    QCOMPARE(player()->currentIndex(), 1);
+    // A charted song that is not in the catalogue does nothing.
+    emit ranking->itemDoubleClicked(ranking->item(2));
+    QCOMPARE(queueIds(player()), QList<int>({11, 13}));
+}
+
+// ---- Covers ----
+
+void TestMainWindow::coversAreRoundAndOnlyRequestedWhenSet()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QListWidget *albums = list(m_window.get(), "albumList");
+    const auto coverPixel = [albums](int x, int y) {
+        return albums->item(0)->icon().pixmap(QSize(100, 100)).toImage().pixelColor(x, y);
+    };
+    QTRY_COMPARE(coverPixel(50, 25), QColor(Qt::red));
+    QCOMPARE(coverPixel(50, 75).alpha(), 0);
+    QCOMPARE(m_catalogue->targets().filter(QStringLiteral("/music/covers/")),
+             QStringList(QStringLiteral("/music/covers/one.png")));
+    QCOMPARE(m_catalogue->server().requests().last().headers.value("user-agent"), QByteArray("Velora/1.0"));
+}
+
+void TestMainWindow::coverReplyForClearedTileDoesNothing()
+{
+    m_catalogue->useDefaultCatalogue();
+    m_catalogue->setSilent(QStringLiteral("getArtistRanking"));
+    m_catalogue->setSilent(QStringLiteral("getSongRanking"));
+    bool refreshed = false;
+    // The grid is emptied (logo refresh) after the cover was asked for and before it arrives.
+    connect(&m_catalogue->server(), &TestHttpServer::requestReceived, this,
+            [this, &refreshed](const TestHttpServer::Request &request) {
+                if (!refreshed && request.url.path().startsWith(QLatin1String("/music/covers/"))) {
+                    refreshed = true;
+                    widget<QPushButton>(m_window.get(), "logo")->click();
+                }
+            });
+    openWindow(false);
+    QTRY_VERIFY(refreshed);
+    QCOMPARE(list(m_window.get(), "albumList")->count(), 0);
+    QTRY_COMPARE(list(m_window.get(), "allSongsList")->count(), 3);
+    QTRY_VERIFY(m_catalogue->targets().contains(QStringLiteral("/music/covers/one.png")));
+    QTest::qWait(200);
+    QCOMPARE(list(m_window.get(), "albumList")->count(), 0);
+    // A fresh load after it gives the grid its tiles and the cover again.
+    widget<QPushButton>(m_window.get(), "logo")->click();
+    QTRY_COMPARE(list(m_window.get(), "albumList")->count(), 2);
+    QTRY_COMPARE(list(m_window.get(), "albumList")->item(0)->icon().pixmap(QSize(100, 100)).toImage().pixelColor(50, 25),
+                 QColor(Qt::red));
+}
+
+// ---- Chrome ----
+
+void TestMainWindow::exitQuestion_data()
+{
+    QTest::addColumn<bool>("playing");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("idle, no") << false << int(QMessageBox::No) << "确定要退出程序吗？";
+    QTest::newRow("idle, yes") << false << int(QMessageBox::Yes) << "确定要退出程序吗？";
+    QTest::newRow("playing, no") << true << int(QMessageBox::No) << "当前正在播放: Long - Foo\n\n确定要退出吗？";
+    QTest::newRow("playing, yes") << true << int(QMessageBox::Yes) << "当前正在播放: Long - Foo\n\n确定要退出吗？";
+}
+
+void TestMainWindow::exitQuestion()
+{
+    QFETCH(bool, playing);
+    QFETCH(int, answer);
+    QFETCH(QString, text);
+    const QString longSong = m_catalogue->addSong(QStringLiteral("long.wav"), 1500);
+    m_catalogue->setReply(QStringLiteral("getSongs"),
+                          QStringLiteral(R"([{"id": 5, "title": "Long", "artist": "Foo", "duration": 2, "file_path": "%1"}])")
+                              .arg(longSong)
+                              .toUtf8());
+    openWindow();
+    if (playing) {
+        QTest::mouseClick(widget<QPushButton>(m_window.get(), "playBtn"), Qt::LeftButton);
+        QTRY_COMPARE(player()->playbackState(), QMediaPlayer::PlayingState);
+    }
+    m_closer->clear();
+    m_closer->setAnswer(QMessageBox::StandardButton(answer));
+    const bool closed = m_window->close();
+    QCOMPARE(m_closer->texts(), QStringList(text));
+    QCOMPARE(m_closer->titles(), QStringList(QStringLiteral("温馨提示")));
+    QCOMPARE(closed, answer == QMessageBox::Yes);
+    QCOMPARE(m_window->isVisible(), answer != QMessageBox::Yes);
+    if (playing) {
+        QCOMPARE(player()->playbackState() == QMediaPlayer::PlayingState, answer == QMessageBox::No);
+    }
+}
+
+void TestMainWindow::headerDragMovesTheWindow()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto *label = widget<QLabel>(m_window.get(), "statusBar");
+    const QPoint start = label->mapTo(m_window.get(), label->rect().center());
+    const QPoint before = m_window->pos();
+    QTest::mousePress(m_window.get(), Qt::LeftButton, {}, start);
+    QTest::mouseMove(m_window.get(), start + QPoint(30, 20));
+    QTest::mouseRelease(m_window.get(), Qt::LeftButton, {}, start + QPoint(30, 20));
+    QTRY_COMPARE(m_window->pos(), before + QPoint(30, 20));
+
+    // A press on a page list does not move it.
+    QListWidget *albums = list(m_window.get(), "albumList");
+    const QPoint inList = albums->mapTo(m_window.get(), QPoint(5, 5));
+    const QPoint now = m_window->pos();
+    QTest::mousePress(m_window.get(), Qt::LeftButton, {}, inList);
+    QTest::mouseMove(m_window.get(), inList + QPoint(40, 40));
+    QTest::mouseRelease(m_window.get(), Qt::LeftButton, {}, inList + QPoint(40, 40));
+    QTest::qWait(50);
+    QCOMPARE(m_window->pos(), now);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
