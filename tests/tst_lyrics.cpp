@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QImage>
 #include <QMainWindow>
-#include <QPainter>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
@@ -558,7 +557,7 @@ void TestLyrics::paintsRowColours()
     w.setLyrics(untimedLyrics(30));
     const QImage plain = w.grab().toImage();
     for (const LyricRow &row : w.rowLayout()) {
-        if (image.rect().contains(row.rect))
+        if (plain.rect().contains(row.rect))
             QVERIFY(closeTo(strongestInk(plain, row.rect, background), probePalette().color(QPalette::WindowText)));
     }
 }
