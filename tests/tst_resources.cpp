@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -109,6 +110,10 @@ private slots:
     void sheetParsesWithoutWarnings();
     void sheetColoursWidgets_data();
     void sheetColoursWidgets();
+    void currentRowTintOnlyWhereReadable_data();
+    void currentRowTintOnlyWhereReadable();
+    void lyricsPlaceholderReads_data();
+    void lyricsPlaceholderReads();
 
     void iconRendersAndReadsOnBothThemes_data();
     void iconRendersAndReadsOnBothThemes();
@@ -229,6 +234,62 @@ void TestResources::sheetColoursWidgets()
     layout->addWidget(widget);
     widget->ensurePolished();
     QCOMPARE(widget->palette().color(QPalette::ColorRole(role)), expected);
+}
+
+void TestResources::currentRowTintOnlyWhereReadable_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<bool>("tintShown");
+    QTest::newRow("classic") << ClassicSheet << false;
+    QTest::newRow("day") << DaySheet << true;
+}
+
+// The window marks the playing row with a fixed light tint. On the day palette it shows; on the
+// classic palette the light text would vanish on it, so rows paint their own panel there.
+void TestResources::currentRowTintOnlyWhereReadable()
+{
+    QFETCH(QString, sheet);
+    QFETCH(bool, tintShown);
+    const QColor tint(QStringLiteral("#e8f8f2"));
+
+    qApp->setStyleSheet(readText(sheet));
+    QListWidget list;
+    list.setObjectName(QStringLiteral("allSongsList"));
+    list.resize(300, 200);
+    list.addItems({QStringLiteral("a - b  [01:00]"), QStringLiteral("c - d  [02:00]")});
+    list.item(1)->setBackground(tint);
+    const QImage image = list.grab().toImage();
+    const QRect row = list.visualItemRect(list.item(1));
+    QVERIFY(row.isValid());
+    const QPoint probe = list.viewport()->mapTo(&list, QPoint(row.right() - 4, row.center().y()));
+    const QColor seen = image.pixelColor(probe * image.devicePixelRatio());
+    QCOMPARE(seen == tint, tintShown);
+}
+
+void TestResources::lyricsPlaceholderReads_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("classic") << ClassicSheet << QColor("#0d1117");
+    QTest::newRow("day") << DaySheet << QColor("#f8f9fa");
+}
+
+// "No lyrics" is drawn in the placeholder colour over the transparent lyrics page.
+void TestResources::lyricsPlaceholderReads()
+{
+    QFETCH(QString, sheet);
+    QFETCH(QColor, background);
+
+    qApp->setStyleSheet(readText(sheet));
+    LyricsWidget lyrics;
+    lyrics.ensurePolished();
+    const QColor placeholder = lyrics.palette().color(QPalette::PlaceholderText);
+    const double a = placeholder.alphaF();
+    const QColor seen = QColor::fromRgbF(float(placeholder.redF() * a + background.redF() * (1 - a)),
+                                         float(placeholder.greenF() * a + background.greenF() * (1 - a)),
+                                         float(placeholder.blueF() * a + background.blueF() * (1 - a)));
+    QVERIFY2(contrast(seen, background) >= MinIconContrast,
+             qPrintable(QStringLiteral("%1 (alpha %2) on %3").arg(placeholder.name()).arg(a).arg(background.name())));
 }
 
 void TestResources::iconRendersAndReadsOnBothThemes_data()
