@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QSslConfiguration>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -177,6 +178,9 @@ private:
     void refreshUITexts();
     void scheduleLocalRefresh();
     void removeStoredLocalLibrary();
+    void continueLocalRestore();
+    void finishLocalRestore();
+    void cancelLocalRestore();
     // ---- end of private helpers of the local, preferences and language areas ----
 
     Ui::MainWindow *ui;
@@ -234,5 +238,10 @@ private:
     FolderChooser m_folderChooser;
     // Library changes arrive one file at a time; the page is rebuilt once per event-loop turn.
     bool m_localRefreshPending = false;
+    // The stored library is re-read in slices once the window runs, so a large or slow library
+    // does not hold the window back; the stored list stays untouched until that ends.
+    QStringList m_pendingRestore;
+    qsizetype m_storedLocalEntries = 0;
+    bool m_restoringLocal = false;
     // ---- end of members of the local, preferences and language areas ----
 };

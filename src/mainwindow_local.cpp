@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -21,6 +22,9 @@ namespace {
 const QString ScanPathKey = QStringLiteral("localMusic/scanPath");
 const QString MusicFilesKey = QStringLiteral("localMusic/musicFiles");
 const QString FileCountKey = QStringLiteral("localMusic/fileCount");
+
+// How long one slice of the start-up restore may hold the event loop.
+constexpr qint64 RestoreSliceMs = 25;
 
 QVariantMap toStoredMap(const LocalMusicFile &file)
 {
@@ -69,6 +73,7 @@ void MainWindow::updateLocalMusicList()
         return;
     const QList<LocalMusicFile> &shown = m_isLocalFiltered ? m_filteredLocalMusic : m_localMusicManager->musicFiles();
     QListWidget *list = ui->localMusicList;
+    m_localRefreshPending = false;
     // A large library would otherwise relayout the view once per row.
     list->setUpdatesEnabled(false);
     list->clear();
@@ -102,8 +107,12 @@ void MainWindow::scheduleLocalRefresh()
     QMetaObject::invokeMethod(
         this,
         [this] {
+            // Cleared by a rebuild made in the meantime, which leaves nothing to redo.
+            const bool rowsStale = m_localRefreshPending;
             m_localRefreshPending = false;
-            updateLocalMusicList();
+            // While the stored library is re-read only the count follows; the rows come once.
+            if (rowsStale && !m_restoringLocal)
+                updateLocalMusicList();
             updateTabCounts();
         },
         Qt::QueuedConnection);
@@ -139,6 +148,8 @@ void MainWindow::scanLocalMusic()
         showToast(tr("正在扫描中..."), true);
         return;
     }
+    // The scan replaces the library; what the restore has not read yet would only mix in.
+    cancelLocalRestore();
     showToast(tr("正在扫描..."));
     m_localMusicManager->startScan(path);
 }
@@ -194,6 +205,15 @@ void MainWindow::addLocalToPlaylist(int index)
 // result, so the entry to drop is found in the library by its path.
 void MainWindow::removeLocalMusic(int index)
 {
+    // The removal rebuilds the library from its current entries: read the rest first.
+    if (m_restoringLocal) {
+        while (!m_pendingRestore.isEmpty()) {
+            const QString path = m_pendingRestore.takeFirst();
+            if (QFile::exists(path))
+                m_localMusicManager->addMusicFile(path);
+        }
+        finishLocalRestore();
+    }
     QList<LocalMusicFile> library = m_localMusicManager->musicFiles();
     int libraryIndex = index;
     if (m_isLocalFiltered) {
@@ -226,6 +246,7 @@ void MainWindow::removeLocalMusic(int index)
 
 void MainWindow::clearLocalMusic()
 {
+    cancelLocalRestore();
     m_localMusicManager->clearMusicList();
     // The filter result holds copies; left alone, the cleared library would still be listed.
     m_isLocalFiltered = false;
@@ -286,6 +307,9 @@ void MainWindow::saveLocalMusicToSettings()
     const QString scanPath = m_localMusicManager->scanPath();
     if (!scanPath.isEmpty())
         m_settings.setValue(ScanPathKey, scanPath);
+    // A restore cut short would store part of the library; the stored list is still whole.
+    if (m_restoringLocal)
+        return;
     const QList<LocalMusicFile> &files = m_localMusicManager->musicFiles();
     // An empty library (a scan that found nothing) keeps the list stored before it.
     if (files.isEmpty())
@@ -304,6 +328,9 @@ void MainWindow::removeStoredLocalLibrary()
     m_settings.remove(FileCountKey);
 }
 
+// Keeps the stored files that still exist and re-reads them, in slices once the window runs: the
+// window shows at once however large the library is, and a file whose tags take long to read
+// holds back only its own slice.
 void MainWindow::loadLocalMusicFromSettings()
 {
     const QString scanPath = m_settings.value(ScanPathKey, QString()).toString();
@@ -314,28 +341,62 @@ void MainWindow::loadLocalMusicFromSettings()
         return;
 
     const QVariantList stored = m_settings.value(MusicFilesKey).toList();
-    QStringList kept;
-    kept.reserve(stored.size());
-    for (const QVariant &element : stored) {
-        const QString path = element.toMap().value(QStringLiteral("filePath")).toString();
+    QStringList paths;
+    paths.reserve(stored.size());
+    for (const QVariant &element : stored)
+        paths.append(element.toMap().value(QStringLiteral("filePath")).toString());
+
+    m_localMusicManager->clearMusicList();
+    m_pendingRestore = paths;
+    m_storedLocalEntries = stored.size();
+    m_restoringLocal = true;
+    QMetaObject::invokeMethod(this, [this] { continueLocalRestore(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::continueLocalRestore()
+{
+    QElapsedTimer slice;
+    slice.start();
+    // A reading may wait in a nested event loop, where a scan or Clear can end the restore.
+    while (m_restoringLocal && !m_pendingRestore.isEmpty() && slice.elapsed() < RestoreSliceMs) {
+        const QString path = m_pendingRestore.takeFirst();
         if (QFile::exists(path))
-            kept.append(path);
+            m_localMusicManager->addMusicFile(path);
         else
             qDebug() << tr("文件已不存在:") << path;
     }
+    if (!m_restoringLocal)
+        return;
+    if (!m_pendingRestore.isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] { continueLocalRestore(); }, Qt::QueuedConnection);
+        return;
+    }
+    finishLocalRestore();
+}
 
-    m_localMusicManager->clearMusicList();
-    for (const QString &path : std::as_const(kept))
-        m_localMusicManager->addMusicFile(path);
+void MainWindow::finishLocalRestore()
+{
+    if (!m_restoringLocal)
+        return;
+    m_restoringLocal = false;
+    m_pendingRestore.clear();
+    updateLocalMusicList();
+    updateTabCounts();
 
     // The library, not the kept list, is what a save writes: a stored path that is no longer
     // a supported file is dropped there too.
     const qsizetype loaded = m_localMusicManager->musicFiles().size();
-    if (loaded != stored.size()) {
+    if (loaded != m_storedLocalEntries) {
         if (loaded == 0)
             removeStoredLocalLibrary();
         else
             saveLocalMusicToSettings();
     }
     qDebug() << tr("从设置中加载了") << loaded << tr("首本地音乐文件");
+}
+
+void MainWindow::cancelLocalRestore()
+{
+    m_restoringLocal = false;
+    m_pendingRestore.clear();
 }

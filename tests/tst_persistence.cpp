@@ -59,6 +59,8 @@ private slots:
     void clearSurvivesRestartAndKeepsTheFolder();
     void removingTheLastEntrySurvivesRestart();
     void everyStoredFileVanishedForgetsTheList();
+    void restoreCutShortKeepsTheStoredList();
+    void scanDuringRestoreReplacesTheLibrary();
 
 private:
     // Copies the fixture files into a fresh folder, so a test may delete some.
@@ -168,13 +170,13 @@ void TestPersistence::restartDropsVanishedFilesAndProbesTheRest()
     MainWindow window;
     auto *manager = window.findChild<LocalMusicManager *>();
     QCOMPARE(manager->scanPath(), folder);
+    // Saved as soon as the restore has read the files, before the window goes.
+    QTRY_COMPARE(storedPaths(), (QStringList{folder + QStringLiteral("/1.flac"), folder + QStringLiteral("/3.flac")}));
     QCOMPARE(manager->musicFiles().size(), 2);
     QCOMPARE(manager->musicFiles().at(0).title, QStringLiteral("Song 1"));
     QCOMPARE(manager->musicFiles().at(1).title, QStringLiteral("Song 3"));
     QCOMPARE(manager->musicFiles().at(1).duration, 65);
 
-    // Saved at once, before the window goes.
-    QCOMPARE(storedPaths(), (QStringList{folder + QStringLiteral("/1.flac"), folder + QStringLiteral("/3.flac")}));
     QCOMPARE(QSettings().value(FileCountKey).toInt(), 2);
     QCOMPARE(QSettings().value(MusicFilesKey).toList().at(1).toMap().value(QStringLiteral("title")).toString(),
              QStringLiteral("Song 3"));
@@ -224,14 +226,14 @@ void TestPersistence::emptyScanKeepsTheStoredList()
     }
     {
         MainWindow window;
-        QCOMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
+        QTRY_COMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
         QVERIFY(scanInto(window, empty));
         QVERIFY(window.findChild<LocalMusicManager *>()->musicFiles().isEmpty());
         QCOMPARE(QSettings().value(ScanPathKey).toString(), empty);
     }
     QCOMPARE(storedPaths().size(), 2);
     MainWindow window;
-    QCOMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
+    QTRY_COMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
     QCOMPARE(window.findChild<LocalMusicManager *>()->scanPath(), empty);
 }
 
@@ -248,7 +250,7 @@ void TestPersistence::destructionSavesTheLibrary()
     }
     QCOMPARE(storedPaths().size(), 2);
     MainWindow window;
-    QCOMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
+    QTRY_COMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
 }
 
 void TestPersistence::clearSurvivesRestartAndKeepsTheFolder()
@@ -298,13 +300,50 @@ void TestPersistence::everyStoredFileVanishedForgetsTheList()
                                                       QVariant(QStringLiteral("not a map"))});
         settings.setValue(FileCountKey, 2);
     }
+    MainWindow window;
+    QTRY_VERIFY(!QSettings().contains(MusicFilesKey));
+    QVERIFY(!QSettings().contains(FileCountKey));
+    QVERIFY(window.findChild<LocalMusicManager *>()->musicFiles().isEmpty());
+}
+
+void TestPersistence::restoreCutShortKeepsTheStoredList()
+{
+    const QString folder = freshFolder(3);
     {
-        MainWindow window;
-        QVERIFY(window.findChild<LocalMusicManager *>()->musicFiles().isEmpty());
+        QSettings settings;
+        settings.setValue(MusicFilesKey, QVariantList{storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("a")),
+                                                      storedEntry(folder + QStringLiteral("/2.flac"), QStringLiteral("b")),
+                                                      storedEntry(folder + QStringLiteral("/3.flac"), QStringLiteral("c"))});
+        settings.setValue(FileCountKey, 3);
     }
-    QSettings settings;
-    QVERIFY(!settings.contains(MusicFilesKey));
-    QVERIFY(!settings.contains(FileCountKey));
+    {
+        // Gone before the restore has read a single file.
+        MainWindow window;
+    }
+    QCOMPARE(storedPaths().size(), 3);
+    QCOMPARE(QSettings().value(FileCountKey).toInt(), 3);
+}
+
+void TestPersistence::scanDuringRestoreReplacesTheLibrary()
+{
+    const QString stored = freshFolder(3);
+    const QString scanned = freshFolder(1);
+    {
+        QSettings settings;
+        QVariantList list;
+        for (int i = 1; i <= 3; ++i)
+            list.append(storedEntry(stored + QStringLiteral("/%1.flac").arg(i), QString()));
+        settings.setValue(MusicFilesKey, list);
+        settings.setValue(FileCountKey, 3);
+    }
+    MainWindow window;
+    // Chosen before the restore ran: the scan's library alone remains, nothing of the restore.
+    QVERIFY(scanInto(window, scanned));
+    QTest::qWait(50);
+    auto *manager = window.findChild<LocalMusicManager *>();
+    QCOMPARE(manager->musicFiles().size(), 1);
+    QCOMPARE(manager->musicFiles().first().filePath, scanned + QStringLiteral("/1.flac"));
+    QCOMPARE(storedPaths(), QStringList{scanned + QStringLiteral("/1.flac")});
 }
 
 QTEST_MAIN(TestPersistence)
