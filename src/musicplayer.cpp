@@ -1,7 +1,16 @@
 #include "musicplayer.h"
 
+#include "catalogueconfig.h"
+
 #include <QAudioOutput>
+#include <QDebug>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTimer>
+
+namespace {
+constexpr int PositionIntervalMs = 100;
+}
 
 MusicPlayer::MusicPlayer(QObject *parent)
     : QObject(parent)
@@ -11,11 +20,22 @@ MusicPlayer::MusicPlayer(QObject *parent)
 {
     m_mediaPlayer->setAudioOutput(m_audioOutput);
     m_audioOutput->setVolume(m_volume / 100.0);
-    m_positionTimer->setInterval(100);
+    m_positionTimer->setInterval(PositionIntervalMs);
+
+    connect(m_positionTimer, &QTimer::timeout, this, [this]() { emit positionChanged(m_mediaPlayer->position()); });
+    connect(m_mediaPlayer, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::onMediaStatusChanged);
+    connect(m_mediaPlayer, &QMediaPlayer::positionChanged, this, &MusicPlayer::onPositionChanged);
+    connect(m_mediaPlayer, &QMediaPlayer::durationChanged, this, &MusicPlayer::onDurationChanged);
+    connect(m_mediaPlayer, &QMediaPlayer::errorOccurred, this, &MusicPlayer::onMediaError);
+    connect(m_mediaPlayer, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::playbackStateChanged);
 }
 
 MusicPlayer::~MusicPlayer()
 {
+    // The owning window is already half destroyed when its children go: stop without
+    // forwarding the resulting state and position changes to its slots.
+    disconnect(m_mediaPlayer, nullptr, this, nullptr);
+    m_positionTimer->stop();
     m_mediaPlayer->stop();
 }
 
@@ -30,31 +50,120 @@ void MusicPlayer::setPlaylist(const QList<Song> &songs)
 {
     m_playlist = songs;
     m_currentIndex = -1;
+    generateShuffleOrder();
     emit playlistChanged();
 }
 
 void MusicPlayer::addToPlaylist(const Song &song)
 {
     m_playlist.append(song);
+    if (m_playMode == Shuffle)
+        m_shuffleOrder.append(m_playlist.size() - 1);
     emit playlistChanged();
 }
 
 void MusicPlayer::removeFromPlaylist(int index)
 {
-    Q_UNUSED(index)
+    if (index < 0 || index >= m_playlist.size())
+        return;
+
+    m_playlist.removeAt(index);
+
+    if (m_playMode == Shuffle) {
+        m_shuffleOrder.removeAll(index);
+        for (int &entry : m_shuffleOrder) {
+            if (entry > index)
+                --entry;
+        }
+    }
+
+    if (index == m_currentIndex) {
+        if (!m_playlist.isEmpty()) {
+            play(index < m_playlist.size() ? index : m_playlist.size() - 1);
+        } else {
+            m_currentIndex = -1;
+            m_mediaPlayer->stop();
+            m_positionTimer->stop();
+            emit songChanged(Song());
+        }
+    } else if (index < m_currentIndex) {
+        --m_currentIndex;
+    }
+
+    emit playlistChanged();
 }
 
 void MusicPlayer::clearPlaylist()
 {
     m_playlist.clear();
+    m_shuffleOrder.clear();
     m_currentIndex = -1;
+    m_mediaPlayer->stop();
+    m_positionTimer->stop();
     emit playlistChanged();
     emit songChanged(Song());
 }
 
 void MusicPlayer::play(int index)
 {
-    Q_UNUSED(index)
+    if (m_playlist.isEmpty()) {
+        qDebug().noquote() << tr("播放列表为空，无法播放");
+        return;
+    }
+    if (index < 0) {
+        index = m_currentIndex;
+        if (index < 0 || index >= m_playlist.size())
+            index = 0;
+    } else if (index >= m_playlist.size()) {
+        qDebug().noquote() << tr("无效索引:") << index;
+        return;
+    }
+
+    // The entry becomes current before its path is checked: a failed start still moves the queue.
+    m_currentIndex = index;
+    Song song = m_playlist.at(index);
+
+    if (song.filePath.isEmpty()) {
+        emit error(tr("歌曲文件路径为空"));
+        return;
+    }
+
+    bool isLocal = false;
+    if (song.id == -1) {
+        qDebug().noquote() << tr("通过 ID -1 检测到本地音乐");
+        isLocal = true;
+    }
+    const QFileInfo info(song.filePath);
+    if (info.exists() && info.isFile()) {
+        qDebug().noquote() << tr("通过文件存在检测到本地音乐");
+        isLocal = true;
+        song.filePath = info.absoluteFilePath();
+        m_playlist[index].filePath = song.filePath;
+    }
+    if (song.filePath.startsWith(QLatin1Char('/'))
+        || (song.filePath.size() > 1 && song.filePath.at(1) == QLatin1Char(':'))) {
+        qDebug().noquote() << tr("通过绝对路径检测到本地音乐");
+        isLocal = true;
+    }
+
+    QUrl url;
+    if (isLocal) {
+        url = QUrl::fromLocalFile(song.filePath);
+        qDebug().noquote() << tr("播放本地文件:") << url.toString() << tr("标题:") << song.title;
+    } else {
+        const QString text = CatalogueConfig::mediaBaseUrl().toString() + song.filePath;
+        url = QUrl(text, QUrl::TolerantMode);
+        qDebug().noquote() << tr("播放网络文件:") << text;
+    }
+
+    if (!url.isValid()) {
+        emit error(tr("无效的URL: ") + song.filePath);
+        return;
+    }
+
+    emit songChanged(song);
+    startSource(url);
+    m_positionTimer->start();
 }
 
 void MusicPlayer::pause()
@@ -70,13 +179,37 @@ void MusicPlayer::stop()
     m_currentIndex = -1;
 }
 
-void MusicPlayer::next() {}
+void MusicPlayer::next()
+{
+    if (m_playlist.isEmpty())
+        return;
+    advance();
+}
 
-void MusicPlayer::previous() {}
+void MusicPlayer::previous()
+{
+    if (m_playlist.isEmpty())
+        return;
+
+    const int count = m_playlist.size();
+    const int current = m_currentIndex;
+    int target;
+    if (m_playMode == Shuffle)
+        target = qMax(current - 1, 0);
+    else if (current > 0)
+        target = current - 1;
+    else if (m_playMode == Sequential)
+        target = 0;
+    else
+        target = count - 1;
+    play(target);
+}
 
 void MusicPlayer::setPlayMode(PlayMode mode)
 {
     m_playMode = mode;
+    if (mode == Shuffle)
+        generateShuffleOrder();
     emit playModeChanged(mode);
 }
 
@@ -108,7 +241,15 @@ QMediaPlayer::PlaybackState MusicPlayer::playbackState() const
 
 void MusicPlayer::onMediaStatusChanged(QMediaPlayer::MediaStatus status)
 {
-    Q_UNUSED(status)
+    if (status != QMediaPlayer::EndOfMedia || m_reloading)
+        return;
+
+    if (m_playMode == SingleLoop) {
+        m_mediaPlayer->setPosition(0);
+        m_mediaPlayer->play();
+        return;
+    }
+    advance();
 }
 
 void MusicPlayer::onPositionChanged(qint64 position)
@@ -121,13 +262,73 @@ void MusicPlayer::onDurationChanged(qint64 duration)
     emit durationChanged(duration);
 }
 
-void MusicPlayer::generateShuffleOrder() {}
+void MusicPlayer::generateShuffleOrder()
+{
+    m_shuffleOrder.clear();
+    for (int i = 0; i < m_playlist.size(); ++i) {
+        if (i != m_currentIndex)
+            m_shuffleOrder.append(i);
+    }
+    for (int i = int(m_shuffleOrder.size()) - 1; i > 0; --i) {
+        const int j = int(QRandomGenerator::global()->bounded(i + 1));
+        m_shuffleOrder.swapItemsAt(i, j);
+    }
+    if (m_currentIndex >= 0)
+        m_shuffleOrder.append(m_currentIndex);
+}
 
-void MusicPlayer::advance() {}
+// The step shared by next() and the end of a song.
+void MusicPlayer::advance()
+{
+    const int count = m_playlist.size();
+    int target = -1;
+    switch (m_playMode) {
+    case Sequential:
+        if (m_currentIndex + 1 >= count) {
+            m_mediaPlayer->stop();
+            m_positionTimer->stop();
+            m_currentIndex = -1;
+            return;
+        }
+        target = m_currentIndex + 1;
+        break;
+    case ListLoop:
+        target = (m_currentIndex + 1) % count;
+        break;
+    case SingleLoop:
+        target = m_currentIndex;
+        break;
+    case Shuffle:
+        if (m_shuffleOrder.isEmpty())
+            generateShuffleOrder();
+        if (!m_shuffleOrder.isEmpty())
+            target = m_shuffleOrder.takeFirst();
+        break;
+    }
+    if (target >= 0 && target < count)
+        play(target);
+}
 
 void MusicPlayer::startSource(const QUrl &url)
 {
-    Q_UNUSED(url)
+    // Qt 6.4 ignores setSource() with the URL it already holds, so a restart of the current
+    // entry (resume via play(-1), single loop via next(), a one-song list loop) would just
+    // continue where it was; clearing the source first makes every start begin at 0.
+    if (m_mediaPlayer->source() == url) {
+        m_reloading = true;
+        m_mediaPlayer->setSource(QUrl());
+        m_reloading = false;
+    }
+    m_errorReported = false;
+    m_mediaPlayer->setSource(url);
+    m_mediaPlayer->play();
 }
 
-void MusicPlayer::onMediaError() {}
+void MusicPlayer::onMediaError()
+{
+    // Qt raises the same failure of one source up to four times; the user gets one message.
+    if (m_reloading || m_errorReported)
+        return;
+    m_errorReported = true;
+    emit error(m_mediaPlayer->errorString());
+}
