@@ -52,6 +52,8 @@ private slots:
 
     void albumDoubleClickPlaysTheAlbum();
     void songDoubleClickAppendsAndPlays();
+    void logoRefreshKeepsTheQueueShown();
+    void songDetailsBox();
     void search_data();
     void search();
     void magnifierRunsTheSameSearch();
@@ -314,6 +316,38 @@ void TestMainWindow::songDoubleClickAppendsAndPlays()
     songs->addItem(stray);
     emit songs->itemDoubleClicked(stray);
     QCOMPARE(queueIds(player()), QList<int>({13, 13}));
+}
+
+void TestMainWindow::logoRefreshKeepsTheQueueShown()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    QListWidget *albums = list(m_window.get(), "albumList");
+    emit albums->itemDoubleClicked(albums->item(0));
+    QTRY_COMPARE(list(m_window.get(), "playlistList")->count(), 2);
+    QTest::mouseClick(widget<QPushButton>(m_window.get(), "logo"), Qt::LeftButton);
+    QCOMPARE(albums->count(), 0);
+    QCOMPARE(list(m_window.get(), "allSongsList")->count(), 0);
+    // The queue is not part of the catalogue: its page still shows what plays.
+    QCOMPARE(list(m_window.get(), "playlistList")->count(), 2);
+    QCOMPARE(queueIds(player()), QList<int>({11, 12}));
+    QTRY_COMPARE(albums->count(), 2);
+}
+
+void TestMainWindow::songDetailsBox()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    Song song;
+    song.id = 11;
+    song.title = QStringLiteral("Alpha");
+    song.artist = QStringLiteral("Foo %1");
+    song.duration = 61;
+    song.playCount = 5;
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "showSongDetail", Q_ARG(Song, song)));
+    QCOMPARE(m_closer->titles(), QStringList(QStringLiteral("歌曲详情")));
+    QCOMPARE(m_closer->texts(),
+             QStringList(QStringLiteral("🎵 歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: Alpha\n艺术家: Foo %1\n时长: 01:01\n播放次数: 5\n")));
 }
 
 void TestMainWindow::search_data()

@@ -38,6 +38,7 @@ private slots:
     void timeLabelFollowsReports();
     void stopResetsTheBar();
     void volumeSliderDrivesPlayerAndPopup();
+    void playerErrorIsShownOnce();
 
     void duplicateSongsHighlightByQueueIndex();
     void playAllStartsFromTheTop();
@@ -233,6 +234,21 @@ void TestMainWindowPlayer::volumeSliderDrivesPlayerAndPopup()
     auto *status = label("statusBar");
     QTest::mouseClick(m_window.get(), Qt::LeftButton, {}, status->mapTo(m_window.get(), status->rect().center()));
     QTRY_VERIFY(!popup->isVisible());
+}
+
+void TestMainWindowPlayer::playerErrorIsShownOnce()
+{
+    openWindow();
+    Song missing = m_songs.at(0);
+    missing.filePath = QStringLiteral("audio/missing.wav");
+    player()->setPlaylist({missing});
+    player()->play(0);
+    QTRY_COMPARE(m_closer->count(), 1);
+    QVERIFY2(m_closer->texts().first().startsWith(QStringLiteral("API错误: ")), qPrintable(m_closer->texts().first()));
+    QCOMPARE(m_closer->titles().first(), QStringLiteral("提示"));
+    // The media framework repeats its error; the window still asks the user once.
+    QTest::qWait(500);
+    QCOMPARE(m_closer->count(), 1);
 }
 
 // ---- Playlist page ----
