@@ -311,9 +311,10 @@ void MusicPlayer::advance()
 
 void MusicPlayer::startSource(const QUrl &url)
 {
-    // Qt 6.4 ignores setSource() with the URL it already holds, so a restart of the current
-    // entry (resume via play(-1), single loop via next(), a one-song list loop) would just
-    // continue where it was; clearing the source first makes every start begin at 0.
+    // Qt 6.4 returns early from setSource() with the URL it already holds: nothing reloads, no
+    // duration is announced, and after the end of a song not even its implied stop happens.
+    // Clearing the source first makes a restart of the current entry (resume via play(-1),
+    // single loop via next(), a one-song list loop) a full start from 0 like any other.
     if (m_mediaPlayer->source() == url) {
         m_reloading = true;
         m_mediaPlayer->setSource(QUrl());
