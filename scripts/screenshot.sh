@@ -14,7 +14,7 @@
 set -euo pipefail
 
 usage() { echo "usage: $0 OUT.png [BUILD_DIR]" >&2; exit 2; }
-[ $# -ge 1 ] && [ $# -le 2 ] || usage
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then usage; fi
 out=$1
 case "$out" in *.png) ;; *) echo "screenshot: the output must be a .png file" >&2; exit 2 ;; esac
 out_dir=$(dirname -- "$out")
