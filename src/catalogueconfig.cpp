@@ -17,6 +17,7 @@ namespace {
 
 const char *const TooLargeProperty = "veloraReplyTooLarge";
 
+// Texts are marked with QT_TRANSLATE_NOOP so that lupdate finds them in this context.
 QString translate(const char *text)
 {
     return QCoreApplication::translate("CatalogueConfig", text);
@@ -53,7 +54,8 @@ bool firstReport(const QString &what)
 void warnInvalid(const Configured &value)
 {
     if (firstReport(value.source + QLatin1Char('=') + value.text))
-        qWarning().noquote() << translate("无效的设置值，使用默认值:") << value.source << value.text;
+        qWarning().noquote() << translate(QT_TRANSLATE_NOOP("CatalogueConfig", "无效的设置值，使用默认值:"))
+                             << value.source << value.text;
 }
 
 } // namespace
@@ -139,14 +141,14 @@ QSslConfiguration sslConfiguration()
         return config;
     if (!QFileInfo(path).isReadable()) {
         if (firstReport(QStringLiteral("unreadable:") + path))
-            qWarning().noquote() << translate("无法读取受信任证书文件:") << path;
+            qWarning().noquote() << translate(QT_TRANSLATE_NOOP("CatalogueConfig", "无法读取受信任证书文件:")) << path;
         return config;
     }
     const QList<QSslCertificate> certificates =
         QSslCertificate::fromPath(path, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
     if (certificates.isEmpty()) {
         if (firstReport(QStringLiteral("empty:") + path))
-            qWarning().noquote() << translate("受信任证书文件中没有证书:") << path;
+            qWarning().noquote() << translate(QT_TRANSLATE_NOOP("CatalogueConfig", "受信任证书文件中没有证书:")) << path;
         return config;
     }
     config.addCaCertificates(certificates);

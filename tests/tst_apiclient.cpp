@@ -260,7 +260,8 @@ void TestApiClient::failuresAndSummariesAreLogged()
     start(client, op, 3, QString(), outcome);
     QTRY_VERIFY(client.findChildren<QNetworkReply *>().isEmpty());
     for (const QString &prefix : prefixes)
-        QVERIFY2(log.startingWith(prefix).size() == 1, qPrintable(prefix + QLatin1String(" in ") + log.messages().join('|')));
+        QVERIFY2(log.startingWith(prefix).size() == 1,
+                 qPrintable(prefix + QLatin1String(" in ") + log.messages().join('|')));
     if (status != 200) {
         // The failure line names the reason given by the network stack.
         QVERIFY(log.startingWith(prefixes.first()).constFirst().size() > prefixes.first().size());
