@@ -133,6 +133,15 @@ void TestServerApi::initTestCase()
     secret.close();
     QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("secret.txt")), mediaPath(QStringLiteral("link-out.wav"))));
     QVERIFY(QFile::link(m_dir.path(), mediaPath(QStringLiteral("dir-out"))));
+    // Larger than the server's send window, so it streams in many turns.
+    QVERIFY(QDir().mkpath(mediaPath(QStringLiteral("extras"))));
+    QFile big(mediaPath(QStringLiteral("extras/big.bin")));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QByteArray pattern(3 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < pattern.size(); ++i)
+        pattern[i] = char((quint32(i) * 7919u) >> 5);
+    big.write(pattern);
+    big.close();
 
     m_db = new CatalogueDatabase(this);
     QVERIFY2(m_db->open(m_dir.filePath(QStringLiteral("catalogue.sqlite"))), qPrintable(m_db->lastError()));
@@ -439,6 +448,11 @@ void TestServerApi::mediaWhole()
     QCOMPARE(r.header("Accept-Ranges"), QByteArray("bytes"));
     QCOMPARE(r.body, readFile(mediaPath(relative)));
 
+    const HttpResult big = get(QStringLiteral("/music/extras/big.bin"));
+    QCOMPARE(big.status, 200);
+    QCOMPARE(big.header("Content-Type"), QByteArray("application/octet-stream"));
+    QVERIFY(big.body == readFile(mediaPath(QStringLiteral("extras/big.bin"))));
+
     const HttpResult missing = get(QStringLiteral("/music/nothing-here.wav"));
     QCOMPARE(missing.status, 404);
     QVERIFY(missing.object().value(QStringLiteral("error")).isString());
@@ -627,6 +641,11 @@ void TestServerApi::tls()
     QCOMPARE(mediaError, QNetworkReply::NoError);
     QCOMPARE(mediaStatus, 206);
     QCOMPARE(mediaBody, readFile(mediaPath(relative)).mid(44));
+
+    const auto [bigError, bigStatus, bigBody] = fetch(QStringLiteral("/music/extras/big.bin"), QByteArray());
+    QCOMPARE(bigError, QNetworkReply::NoError);
+    QCOMPARE(bigStatus, 200);
+    QVERIFY(bigBody == readFile(mediaPath(QStringLiteral("extras/big.bin"))));
 
     // Plain HTTP to the TLS port gets nothing.
     QTcpSocket plain;
