@@ -101,7 +101,7 @@ void LocalMusicManager::startScan(const QString &path)
 {
     setScanPath(path);
     if (m_isScanning) {
-        qDebug() << tr("扫描正在进行中");
+        qDebug().noquote() << tr("扫描正在进行中");
         return;
     }
 
@@ -112,7 +112,8 @@ void LocalMusicManager::startScan(const QString &path)
     m_processedFiles = 0;
     emit scanStarted();
 
-    if (!QDir(path).exists()) {
+    // An empty path would name the working folder; it is no scan folder.
+    if (path.isEmpty() || !QDir(path).exists()) {
         // Idle again before anyone hears of the failure, so a handler may start another scan.
         m_isScanning = false;
         emit scanError(tr("目录不存在: ") + path);
@@ -143,7 +144,7 @@ void LocalMusicManager::startScan(const QString &path)
 
     m_totalFiles = int(m_scanQueue.size());
     emit scanProgress(0, m_totalFiles, tr("开始扫描..."));
-    qDebug() << tr("找到") << m_totalFiles << tr("个音频文件");
+    qDebug().noquote() << tr("找到") << m_totalFiles << tr("个音频文件");
 
     if (m_totalFiles < 1) {
         m_isScanning = false;
@@ -268,5 +269,5 @@ ProbeMethod LocalMusicManager::probeMethod() const
 
 void LocalMusicManager::onDirectoryChanged(QString path)
 {
-    qDebug() << tr("目录已变更:") << path;
+    qDebug().noquote() << tr("目录已变更:") << path;
 }

@@ -229,11 +229,17 @@ void TestLocalMusic::missingFolder()
     QCOMPARE(manager.scanPath(), missing);
     QVERIFY(watchedFolders(manager).isEmpty());
 
-    // A file is not a folder.
+    // A file is not a folder, and an empty path does not mean the working folder.
     const QString file = QDir(root()).filePath(QStringLiteral("file.mp3"));
     QVERIFY(place(root(), QStringLiteral("file.mp3")));
     manager.startScan(file);
-    QCOMPARE(log.errors.size(), 2);
+    const QString workingFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root()));
+    manager.startScan(QString());
+    QVERIFY(QDir::setCurrent(workingFolder));
+    QCOMPARE(log.errors, QStringList({"目录不存在: " + missing, "目录不存在: " + file, "目录不存在: "}));
+    QVERIFY(manager.musicFiles().isEmpty());
+    QVERIFY(!manager.isScanning());
 }
 
 void TestLocalMusic::secondScanWhileScanningOnlyMovesThePath()
