@@ -93,8 +93,10 @@ bool probeWithTagLib(const QString &path, ProbeResult &result)
     if (result.year == 0)
         result.year = yearFromText(propertyText(properties, "DESCRIPTION"));
 
+    // A broken header (an Ogg granule position running backwards) yields a negative length;
+    // that is an unknown length, not a negative one.
     if (const TagLib::AudioProperties *audio = ref.audioProperties())
-        result.duration = audio->lengthInMilliseconds() / 1000;
+        result.duration = qMax(0, audio->lengthInMilliseconds() / 1000);
     result.source = ProbeSource::TagLib;
     return true;
 }
