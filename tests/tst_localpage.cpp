@@ -40,6 +40,8 @@ private slots:
     void playingARowQueuesTheShownList_data();
     void playingARowQueuesTheShownList();
     void playWithBadIndexWarns();
+    void searchModeSwitch_data();
+    void searchModeSwitch();
     void addAppendsOneSong();
     void removeDropsTheChosenEntry_data();
     void removeDropsTheChosenEntry();
@@ -268,14 +270,17 @@ void TestLocalPage::playingARowQueuesTheShownList_data()
 {
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<int>("row");
-    QTest::newRow("whole library, third row") << QString() << 2;
-    QTest::newRow("search result, second row") << QStringLiteral("lov") << 1;
+    QTest::addColumn<bool>("viaMenu");
+    QTest::newRow("whole library, third row") << QString() << 2 << false;
+    QTest::newRow("search result, second row") << QStringLiteral("lov") << 1 << false;
+    QTest::newRow("search result, menu") << QStringLiteral("lov") << 2 << true;
 }
 
 void TestLocalPage::playingARowQueuesTheShownList()
 {
     QFETCH(QString, keyword);
     QFETCH(int, row);
+    QFETCH(bool, viaMenu);
     MainWindow window;
     QVERIFY(scanInto(window, m_fiveFolder));
     auto *list = window.findChild<QListWidget *>(QStringLiteral("localMusicList"));
@@ -297,8 +302,13 @@ void TestLocalPage::playingARowQueuesTheShownList()
     }
     QCOMPARE(list->count(), shown.size());
 
-    QListWidgetItem *item = list->item(row);
-    emit list->itemDoubleClicked(item);
+    QString status;
+    if (viaMenu) {
+        QVERIFY(triggerRowMenu(list, row, QStringLiteral("播放"), &status));
+    } else {
+        emit list->itemDoubleClicked(list->item(row));
+        status = statusText(window);
+    }
 
     const QList<Song> queue = player->playlist();
     QCOMPARE(queue.size(), shown.size());
@@ -309,7 +319,7 @@ void TestLocalPage::playingARowQueuesTheShownList()
     }
     QCOMPARE(player->currentIndex(), row);
     QCOMPARE(player->currentSong().title, shown.at(row).title);
-    QCOMPARE(statusText(window), QStringLiteral("正在播放: ") + shown.at(row).title);
+    QCOMPARE(status, QStringLiteral("正在播放: ") + shown.at(row).title);
     player->stop();
 }
 
@@ -324,6 +334,38 @@ void TestLocalPage::playWithBadIndexWarns()
     QVERIFY(player->playlist().isEmpty());
 }
 
+void TestLocalPage::searchModeSwitch_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("to local, empty box") << QString() << 1 << QStringLiteral("切换到本地搜索") << 5;
+    // With a keyword the search runs again at once; its own message replaces the switch's.
+    QTest::newRow("to local, keyword") << QStringLiteral("lov") << 1 << QStringLiteral("搜索本地: lov") << 3;
+}
+
+void TestLocalPage::searchModeSwitch()
+{
+    QFETCH(QString, text);
+    QFETCH(int, mode);
+    QFETCH(QString, status);
+    QFETCH(int, rows);
+    MainWindow window;
+    QVERIFY(scanInto(window, m_fiveFolder));
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("localMusicList"));
+    QTRY_COMPARE(list->count(), 5);
+    window.findChild<QLineEdit *>(QStringLiteral("searchInput"))->setText(text);
+    auto *combo = window.findChild<QComboBox *>(QStringLiteral("searchModeCombo"));
+    combo->setCurrentIndex(mode);
+    QCOMPARE(statusText(window), status);
+    QCOMPARE(list->count(), rows);
+    // Back to online with an empty box: only the message.
+    window.findChild<QLineEdit *>(QStringLiteral("searchInput"))->clear();
+    combo->setCurrentIndex(0);
+    QCOMPARE(statusText(window), QStringLiteral("切换到网络搜索"));
+}
+
 void TestLocalPage::addAppendsOneSong()
 {
     MainWindow window;
@@ -331,10 +373,11 @@ void TestLocalPage::addAppendsOneSong()
     auto *list = window.findChild<QListWidget *>(QStringLiteral("localMusicList"));
     auto *manager = window.findChild<LocalMusicManager *>();
     auto *player = window.findChild<MusicPlayer *>();
-    QVERIFY(triggerRowMenu(list, 1, QStringLiteral("添加到播放列表")));
+    QString status;
+    QVERIFY(triggerRowMenu(list, 1, QStringLiteral("添加到播放列表"), &status));
     QCOMPARE(player->playlist().size(), 1);
     QCOMPARE(player->playlist().first().filePath, manager->musicFiles().at(1).filePath);
-    QCOMPARE(statusText(window), QStringLiteral("已添加: ") + manager->musicFiles().at(1).title);
+    QCOMPARE(status, QStringLiteral("已添加: ") + manager->musicFiles().at(1).title);
     // Outside the list: nothing happens, no message box.
     m_closer.clear();
     QMetaObject::invokeMethod(&window, "addLocalToPlaylist", Q_ARG(int, 7));

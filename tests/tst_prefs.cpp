@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <QUrlQuery>
 
+#include <algorithm>
+
 using namespace WindowKit;
 
 namespace {
@@ -66,6 +68,7 @@ private slots:
     void execArgumentQuoting();
 
     void storedAutoPlayPlaysAfterTheCatalogueLoads();
+    void catalogueReloadDoesNotInterruptPlayback();
     void autoPlayToggle_data();
     void autoPlayToggle();
 
@@ -95,11 +98,13 @@ void TestPrefs::initTestCase()
 
     const QByteArray songs = QJsonDocument(QJsonArray{
         QJsonObject{{"id", 1}, {"album_id", 0}, {"title", "First"}, {"artist", "A"}, {"duration", 1}, {"file_path", "short.wav"}},
-        QJsonObject{{"id", 2}, {"album_id", 0}, {"title", "Second"}, {"artist", "B"}, {"duration", 1}, {"file_path", "short.wav"}},
+        QJsonObject{{"id", 2}, {"album_id", 0}, {"title", "Second"}, {"artist", "B"}, {"duration", 3}, {"file_path", "long.wav"}},
     }).toJson();
-    m_server.setHandler([songs, media](const TestHttpServer::Request &request) {
+    m_server.setHandler([songs, media, longMedia = m_localWav](const TestHttpServer::Request &request) {
         if (request.url.path() == QLatin1String("/music/short.wav"))
             return TestHttpServer::file(media, "audio/wav");
+        if (request.url.path() == QLatin1String("/music/long.wav"))
+            return TestHttpServer::file(longMedia, "audio/wav");
         const QString action = QUrlQuery(request.url).queryItemValue(QStringLiteral("action"));
         if (action == QLatin1String("getSongs"))
             return TestHttpServer::json(songs);
@@ -291,6 +296,30 @@ void TestPrefs::storedAutoPlayPlaysAfterTheCatalogueLoads()
     QCOMPARE(player->currentIndex(), 0);
     QCOMPARE(player->currentSong().title, QStringLiteral("First"));
     QCOMPARE(statusText(window), QStringLiteral("自动播放: First"));
+    player->stop();
+}
+
+void TestPrefs::catalogueReloadDoesNotInterruptPlayback()
+{
+    QSettings().setValue(QStringLiteral("autoPlay"), true);
+    MainWindow window;
+    auto *player = window.findChild<MusicPlayer *>();
+    QVERIFY(waitForCatalogue(window));
+    QTRY_COMPARE(player->currentSong().title, QStringLiteral("First"));
+    player->play(1);
+    QTRY_COMPARE(player->playbackState(), QMediaPlayer::PlayingState);
+    QCOMPARE(player->currentSong().title, QStringLiteral("Second"));
+
+    // The logo reloads the catalogue; the auto-play check after it must leave the music alone.
+    m_server.clearRequests();
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("logo")), Qt::LeftButton);
+    QTRY_VERIFY(std::any_of(m_server.requests().cbegin(), m_server.requests().cend(), [](const auto &request) {
+        return request.url.query().contains(QLatin1String("getSongs"));
+    }));
+    QVERIFY(waitForCatalogue(window));
+    QTest::qWait(100);
+    QCOMPARE(player->currentSong().title, QStringLiteral("Second"));
+    QCOMPARE(player->currentIndex(), 1);
     player->stop();
 }
 

@@ -72,11 +72,11 @@ QAction *languageAction(MainWindow &window, const QString &code)
     return nullptr;
 }
 
-bool triggerRowMenu(QListWidget *list, int row, const QString &entry)
+// One attempt; false in *shown when the menu closed before it could be answered (a modal
+// box of the failing catalogue load closes open pop-ups).
+static bool triggerRowMenuOnce(QListWidget *list, QListWidgetItem *item, const QString &entry, bool *seen,
+                               QString *statusAfter)
 {
-    QListWidgetItem *item = list->item(row);
-    if (!item)
-        return false;
     bool found = false;
     bool shown = false;
     QTimer poller;
@@ -93,6 +93,8 @@ bool triggerRowMenu(QListWidget *list, int row, const QString &entry)
                 found = true;
                 menu->close();
                 action->trigger();
+                if (statusAfter)
+                    *statusAfter = statusText(*list->window());
                 return;
             }
         }
@@ -100,9 +102,27 @@ bool triggerRowMenu(QListWidget *list, int row, const QString &entry)
     });
     poller.start();
     const QPoint pos = list->visualItemRect(item).center();
+    if (list->itemAt(pos) != item)
+        return false;
     emit list->customContextMenuRequested(pos);
     poller.stop();
+    *seen = shown;
     return shown && found;
+}
+
+bool triggerRowMenu(QListWidget *list, int row, const QString &entry, QString *statusAfter)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // Fetched anew: the page may rebuild its rows while a menu is open.
+        QListWidgetItem *item = list->item(row);
+        if (!item)
+            return false;
+        bool seen = false;
+        const bool done = triggerRowMenuOnce(list, item, entry, &seen, statusAfter);
+        if (seen)
+            return done;
+    }
+    return false;
 }
 
 QStringList rowTexts(const QListWidget *list)

@@ -34,8 +34,9 @@ QAction *menuAction(MainWindow &window, const QString &text);
 QAction *languageAction(MainWindow &window, const QString &code);
 
 // Opens the local list's context menu on a row and triggers the entry with this text.
-// False when the menu did not appear or has no such entry.
-bool triggerRowMenu(QListWidget *list, int row, const QString &entry);
+// False when the menu did not appear or has no such entry. statusAfter receives the status
+// line as the entry left it (later events, such as the catalogue load, may replace it).
+bool triggerRowMenu(QListWidget *list, int row, const QString &entry, QString *statusAfter = nullptr);
 
 QStringList rowTexts(const QListWidget *list);
 
