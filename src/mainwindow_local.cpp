@@ -166,6 +166,11 @@ void MainWindow::onLocalScanFinished(int totalFiles)
     updateTabCounts();
     saveLocalMusicToSettings();
     showToast(tr("✅ 扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
+    // Written now rather than at exit, so that a settings store that cannot be written is
+    // reported while the user can still act on it.
+    m_settings.sync();
+    if (m_settings.status() != QSettings::NoError)
+        showToast(tr("无法保存本地音乐库，请检查设置文件的写入权限: %1").arg(m_settings.fileName()), true);
 }
 
 // ---- Row operations ----
@@ -304,6 +309,10 @@ void MainWindow::onSearchModeChanged(int index)
 
 void MainWindow::saveLocalMusicToSettings()
 {
+    // A scan still running (the window closes mid-scan) holds only part of the new folder; the
+    // stored library stays whole until a scan ends.
+    if (m_localMusicManager->isScanning())
+        return;
     const QString scanPath = m_localMusicManager->scanPath();
     if (!scanPath.isEmpty())
         m_settings.setValue(ScanPathKey, scanPath);
