@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -92,6 +93,7 @@ private slots:
     void linkLoopsAreWalkedOnce();
     void rawAacGetsTagsThroughFallback();
     void destroyedMidScan();
+    void destroyedDuringFallbackProbe();
 
     void isSupportedFile_data();
     void isSupportedFile();
@@ -331,6 +333,23 @@ void TestLocalMusic::destroyedMidScan()
     // The pending queued call must die with the manager.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
+    QVERIFY(manager.isNull());
+}
+
+// The media-player fallback runs a nested event loop; the window may drop the manager meanwhile.
+void TestLocalMusic::destroyedDuringFallbackProbe()
+{
+    QVERIFY(place(root(), QStringLiteral("raw.aac"), QStringLiteral("tagged.aac")));
+    QVERIFY(place(root(), QStringLiteral("next.aac"), QStringLiteral("tagged.aac")));
+    QPointer<LocalMusicManager> manager = new LocalMusicManager;
+    QTimer::singleShot(0, manager, [manager] { manager->deleteLater(); });
+    manager->startScan(root());
+    QVERIFY(manager.isNull());
+    QCoreApplication::processEvents();
+
+    manager = new LocalMusicManager;
+    QTimer::singleShot(0, manager, [manager] { manager->deleteLater(); });
+    manager->addMusicFile(QDir(root()).filePath(QStringLiteral("raw.aac")));
     QVERIFY(manager.isNull());
 }
 
