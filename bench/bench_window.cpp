@@ -1,0 +1,147 @@
+// Main window catalogue load: how long a large catalogue takes from the first request until the
+// album grid and the song list are filled, and until every album tile has its round cover.
+// Serves the catalogue itself from 127.0.0.1 (plain HTTP, one request per connection).
+// Usage: bench_window [albums] [songs]   (default 300 albums, 5000 songs)
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QListWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <cstdio>
+
+namespace {
+
+QByteArray albumsJson(int albums)
+{
+    QByteArray json = "[";
+    for (int i = 1; i <= albums; ++i) {
+        json += QStringLiteral(R"({"id":%1,"name":"Album %1","artist":"Artist %2","cover":"covers/%1.png","song_count":10})")
+                    .arg(i)
+                    .arg(i % 50)
+                    .toUtf8();
+        if (i < albums)
+            json += ',';
+    }
+    return json + ']';
+}
+
+QByteArray songsJson(int songs, int albums)
+{
+    QByteArray json = "[";
+    for (int i = 1; i <= songs; ++i) {
+        json += QStringLiteral(R"({"id":%1,"album_id":%2,"title":"Song %1","artist":"Artist %3","duration":%4,"file_path":"audio/%1.mp3"})")
+                    .arg(i)
+                    .arg(1 + i % albums)
+                    .arg(i % 50)
+                    .arg(120 + i % 200)
+                    .toUtf8();
+        if (i < songs)
+            json += ',';
+    }
+    return json + ']';
+}
+
+QByteArray coverPng()
+{
+    QImage image(300, 300, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// Just enough HTTP/1.1 for the window's GET requests.
+class CatalogueServer : public QTcpServer
+{
+public:
+    QByteArray albums, songs, cover;
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(handle);
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+            const QByteArray head = socket->peek(socket->bytesAvailable());
+            if (!head.contains("\r\n\r\n"))
+                return;
+            socket->readAll();
+            const QUrl url = QUrl::fromEncoded(head.split(' ').value(1));
+            const QString action = QUrlQuery(url).queryItemValue(QStringLiteral("action"));
+            QByteArray body = "[]";
+            QByteArray type = "application/json";
+            if (url.path().startsWith(QLatin1String("/music/covers/"))) {
+                body = cover;
+                type = "image/png";
+            } else if (action == QLatin1String("getAlbums")) {
+                body = albums;
+            } else if (action == QLatin1String("getSongs")) {
+                body = songs;
+            }
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: "
+                          + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+            socket->disconnectFromHost();
+        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int albums = argc > 1 ? QByteArray(argv[1]).toInt() : 300;
+    const int songs = argc > 2 ? QByteArray(argv[2]).toInt() : 5000;
+
+    CatalogueServer server;
+    server.albums = albumsJson(albums);
+    server.songs = songsJson(songs, albums);
+    server.cover = coverPng();
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return 1;
+    qputenv("VELORA_SERVER_URL", QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()).toUtf8());
+    qSetMessagePattern(QStringLiteral("%{if-critical}%{message}%{endif}"));
+
+    QElapsedTimer clock;
+    clock.start();
+    MainWindow window;
+    const qint64 constructed = clock.elapsed();
+    window.show();
+    auto *albumList = window.findChild<QListWidget *>(QStringLiteral("albumList"));
+    auto *songList = window.findChild<QListWidget *>(QStringLiteral("allSongsList"));
+    if (!QTest::qWaitFor([&] { return songList->count() == songs; }, 120000))
+        return 2;
+    const qint64 loaded = clock.elapsed();
+    // A tile has its cover once its icon shows the cover's colour in the middle; tiles already
+    // seen with their cover are not looked at again, so the check itself stays cheap.
+    int firstWithoutCover = 0;
+    const auto coversDone = [&] {
+        for (; firstWithoutCover < albumList->count(); ++firstWithoutCover) {
+            const QImage icon = albumList->item(firstWithoutCover)->icon().pixmap(QSize(100, 100)).toImage();
+            if (icon.pixelColor(50, 50) != QColor(Qt::darkCyan))
+                return false;
+        }
+        return true;
+    };
+    const bool allCovers = QTest::qWaitFor(coversDone, 120000);
+    const qint64 covered = clock.elapsed();
+
+    std::printf("albums %d, songs %d\n", albums, songs);
+    std::printf("constructor          %6lld ms\n", static_cast<long long>(constructed));
+    std::printf("catalogue shown      %6lld ms after construction began (includes the 100 ms start delay)\n",
+                static_cast<long long>(loaded));
+    std::printf("all covers in place  %6lld ms%s\n", static_cast<long long>(covered),
+                allCovers ? "" : " (timed out)");
+    return 0;
+}
