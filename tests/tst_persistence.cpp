@@ -61,6 +61,7 @@ private slots:
     void everyStoredFileVanishedForgetsTheList();
     void restoreCutShortKeepsTheStoredList();
     void scanDuringRestoreReplacesTheLibrary();
+    void closingMidScanKeepsTheStoredList();
 
 private:
     // Copies the fixture files into a fresh folder, so a test may delete some.
@@ -344,6 +345,27 @@ void TestPersistence::scanDuringRestoreReplacesTheLibrary()
     QCOMPARE(manager->musicFiles().size(), 1);
     QCOMPARE(manager->musicFiles().first().filePath, scanned + QStringLiteral("/1.flac"));
     QCOMPARE(storedPaths(), QStringList{scanned + QStringLiteral("/1.flac")});
+}
+
+void TestPersistence::closingMidScanKeepsTheStoredList()
+{
+    const QString first = freshFolder(2);
+    const QString second = freshFolder(3);
+    {
+        MainWindow window;
+        QVERIFY(scanInto(window, first));
+    }
+    const QStringList stored = storedPaths();
+    QCOMPARE(stored.size(), 2);
+    {
+        MainWindow window;
+        QTRY_COMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), 2);
+        window.setFolderChooser([second](QWidget *) { return second; });
+        QMetaObject::invokeMethod(&window, "selectMusicFolder");
+        // Closed with the scan under way: it holds one file of three.
+        QVERIFY(window.findChild<LocalMusicManager *>()->isScanning());
+    }
+    QCOMPARE(storedPaths(), stored);
 }
 
 QTEST_MAIN(TestPersistence)

@@ -664,6 +664,10 @@ Are you sure you want to exit?</translation>
         <source>无法打开网页，请检查网络连接</source>
         <translation>Cannot open webpage, please check network connection</translation>
     </message>
+    <message>
+        <source>无法保存本地音乐库，请检查设置文件的写入权限: %1</source>
+        <translation>Cannot save the local music library, please check the write permission of the settings file: %1</translation>
+    </message>
 </context>
 <context>
     <name>MusicPlayer</name>
