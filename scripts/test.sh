@@ -12,3 +12,6 @@ scripts/build.sh build -DVELORA_WERROR=ON
 
 scripts/build.sh build-asan -DVELORA_SANITIZE=ON -DVELORA_WERROR=ON -DVELORA_BUILD_BENCHMARKS=OFF
 (cd build-asan && ctest --output-on-failure -j2)
+
+# Fuzz targets, 20 s each on their seed corpus (clang build in build-fuzz; `scripts/fuzz.sh 600` for a longer run).
+scripts/fuzz.sh 20
