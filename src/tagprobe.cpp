@@ -160,7 +160,7 @@ void probeWithMediaPlayer(const QString &path, ProbeResult &result)
         result.artist = meta.stringValue(QMediaMetaData::Author);
     result.album = meta.stringValue(QMediaMetaData::AlbumTitle);
     const QVariant duration = meta.value(QMediaMetaData::Duration);
-    result.duration = int((duration.isValid() ? duration.toLongLong() : player.duration()) / 1000);
+    result.duration = int(qMax<qint64>(0, duration.isValid() ? duration.toLongLong() : player.duration()) / 1000);
     result.genre = meta.stringValue(QMediaMetaData::Genre);
     result.trackNumber = meta.value(QMediaMetaData::TrackNumber).toInt();
     result.year = yearFromDateValue(meta.value(QMediaMetaData::Date));
