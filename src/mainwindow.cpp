@@ -184,6 +184,7 @@ void MainWindow::loadData()
 // once instead of staying empty while the queue plays on.
 void MainWindow::refreshCatalogue()
 {
+    ++m_albumGridGeneration;
     ui->albumList->clear();
     ui->allSongsList->clear();
     ui->playlistList->clear();

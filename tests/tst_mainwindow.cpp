@@ -103,6 +103,9 @@ MainWindow *TestMainWindow::openWindow(bool waitForLoad)
         QListWidget *songs = list(m_window.get(), "allSongsList");
         if (!QTest::qWaitFor([&] { return m_catalogue->count(QStringLiteral("getSongs")) > 0 && songs->count() > 0; }))
             qWarning("catalogue load did not finish");
+        // The language refresh at start asks for both charts; let those answers land first, so
+        // that a late one cannot replace a chart or a message a test is looking at.
+        QTest::qWait(300);
     }
     return m_window.get();
 }
