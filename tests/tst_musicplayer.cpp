@@ -106,6 +106,7 @@ private slots:
 
     void restartBeginsAtStart_data();
     void restartBeginsAtStart();
+    void endOfSongSingleLoopRestarts_data();
     void endOfSongSingleLoopRestarts();
     void endOfSongMovesOn_data();
     void endOfSongMovesOn();
@@ -711,11 +712,34 @@ void TestMusicPlayer::restartBeginsAtStart()
     QVERIFY(trace.errors.isEmpty());
 }
 
+void TestMusicPlayer::endOfSongSingleLoopRestarts_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::newRow("local file") << false;
+    QTest::newRow("network song") << true;
+}
+
 void TestMusicPlayer::endOfSongSingleLoopRestarts()
 {
+    QFETCH(bool, network);
+
+    TestHttpServer server;
+    QList<Song> songs = localSongs(2, m_shortWav);
+    if (network) {
+        QFile wav(m_shortWav);
+        QVERIFY(wav.open(QIODevice::ReadOnly));
+        TestHttpServer::Response response;
+        response.contentType = "audio/wav";
+        response.body = wav.readAll();
+        server.setRoute(QStringLiteral("/music/loop.wav"), response);
+        QVERIFY(server.start());
+        qputenv("VELORA_SERVER_URL", server.baseUrl().toString().toUtf8());
+        songs[1] = makeSong(21, QStringLiteral("s1"), QStringLiteral("loop.wav"));
+    }
+
     MusicPlayer player;
     player.setPlayMode(MusicPlayer::SingleLoop);
-    player.setPlaylist(localSongs(2, m_shortWav));
+    player.setPlaylist(songs);
     player.play(1);
     QTRY_VERIFY(player.duration() > 0);
 
