@@ -299,6 +299,8 @@ void TestMainWindowPlayer::clearQuestion()
 
     player()->setPlaylist(m_songs);
     player()->play(1);
+    // Held, so the short song cannot end and move the queue on while the question is open.
+    player()->pause();
     m_closer->setAnswer(QMessageBox::StandardButton(answer));
     QTest::mouseClick(button("clearPlaylistBtn"), Qt::LeftButton);
     QCOMPARE(m_closer->texts(), QStringList(QStringLiteral("确定要清空播放列表吗？")));
