@@ -1,0 +1,140 @@
+// Start latency of MusicPlayer on this machine's media backend: from play() to the announced
+// duration and to the first position past 0, for a fresh entry and for a restart of the loaded
+// entry (which reloads the source). Prints medians; not a test.
+#include "musicplayer.h"
+
+#include <QApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int Runs = 15;
+constexpr int ClipMs = 400;
+constexpr int WaitLimitMs = 3000;
+
+bool writeSilentWav(const QString &path, int milliseconds)
+{
+    const quint32 rate = 8000;
+    const quint32 dataBytes = rate * 2 * quint32(milliseconds) / 1000;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << rate << quint32(rate * 2) << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataBytes;
+    file.write(QByteArray(int(dataBytes), '\0'));
+    return out.status() == QDataStream::Ok;
+}
+
+struct Sample
+{
+    qint64 durationMs = -1;
+    qint64 positionMs = -1;
+};
+
+// Runs start() and waits for a positive duration and a position past 0.
+template <typename Start>
+Sample measure(MusicPlayer &player, Start start)
+{
+    Sample sample;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QObject context;
+    QObject::connect(&player, &MusicPlayer::durationChanged, &context, [&](qint64 duration) {
+        if (duration > 0 && sample.durationMs < 0)
+            sample.durationMs = clock.elapsed();
+        if (sample.durationMs >= 0 && sample.positionMs >= 0)
+            loop.quit();
+    });
+    QObject::connect(&player, &MusicPlayer::positionChanged, &context, [&](qint64 position) {
+        if (position > 0 && sample.positionMs < 0)
+            sample.positionMs = clock.elapsed();
+        if (sample.durationMs >= 0 && sample.positionMs >= 0)
+            loop.quit();
+    });
+    QTimer::singleShot(WaitLimitMs, &context, [&loop]() { loop.quit(); });
+    clock.start();
+    start();
+    if (sample.durationMs < 0 || sample.positionMs < 0)
+        loop.exec();
+    return sample;
+}
+
+void report(const char *label, QList<Sample> samples)
+{
+    QList<qint64> durations;
+    QList<qint64> positions;
+    int missed = 0;
+    for (const Sample &sample : samples) {
+        if (sample.durationMs < 0 || sample.positionMs < 0) {
+            ++missed;
+            continue;
+        }
+        durations.append(sample.durationMs);
+        positions.append(sample.positionMs);
+    }
+    std::sort(durations.begin(), durations.end());
+    std::sort(positions.begin(), positions.end());
+    if (durations.isEmpty()) {
+        std::printf("%-28s no sample completed (%d missed)\n", label, missed);
+        return;
+    }
+    std::printf("%-28s duration known after %3lld ms median (max %3lld), first position after %3lld ms median "
+                "(max %3lld); %d of %d runs\n",
+                label, static_cast<long long>(durations.at(durations.size() / 2)),
+                static_cast<long long>(durations.last()), static_cast<long long>(positions.at(positions.size() / 2)),
+                static_cast<long long>(positions.last()), int(durations.size()), int(samples.size()));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The player's per-start debug lines would drown the figures.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.wav"));
+    const QString b = dir.filePath(QStringLiteral("b.wav"));
+    if (!dir.isValid() || !writeSilentWav(a, ClipMs) || !writeSilentWav(b, ClipMs)) {
+        std::fprintf(stderr, "cannot write the clips\n");
+        return 1;
+    }
+
+    MusicPlayer player;
+    Song first;
+    first.id = -1;
+    first.title = QStringLiteral("a");
+    first.filePath = a;
+    Song second = first;
+    second.title = QStringLiteral("b");
+    second.filePath = b;
+    player.setPlaylist({first, second});
+
+    QList<Sample> fresh;
+    QList<Sample> restart;
+    for (int i = 0; i < Runs; ++i) {
+        fresh.append(measure(player, [&player, i]() { player.play(i % 2); }));
+        restart.append(measure(player, [&player]() { player.play(-1); }));
+    }
+    std::printf("MusicPlayer start latency, %d ms WAV clips, %d runs each\n", ClipMs, Runs);
+    report("start of another entry", fresh);
+    report("restart of the loaded entry", restart);
+    return 0;
+}
