@@ -117,7 +117,8 @@ void MainWindow::refreshUITexts()
     ui->clearPlaylistBtn->setText(tr("🗑 清空"));
     ui->playlistInfo->setText(tr("共 %1 首歌曲").arg(m_currentPlaylist.size()));
 
-    ui->playBtn->setToolTip(tr("暂停"));
+    // The tool tips name what the buttons do now, not a fixed state.
+    ui->playBtn->setToolTip(m_player->playbackState() == QMediaPlayer::PlayingState ? tr("暂停") : tr("播放"));
 
     ui->selectFolderBtn->setText(tr("选择目录"));
     ui->scanLocalBtn->setText(tr("扫描音乐"));
@@ -153,7 +154,20 @@ void MainWindow::refreshUITexts()
 
     ui->volumeIcon->setToolTip(tr("音量"));
     ui->lyricsToggleBtn->setToolTip(tr("显示/隐藏歌词"));
-    ui->modeBtn->setToolTip(tr("列表循环"));
+    switch (m_player->playMode()) {
+    case MusicPlayer::Sequential:
+        ui->modeBtn->setToolTip(tr("顺序播放"));
+        break;
+    case MusicPlayer::ListLoop:
+        ui->modeBtn->setToolTip(tr("列表循环"));
+        break;
+    case MusicPlayer::SingleLoop:
+        ui->modeBtn->setToolTip(tr("单曲循环"));
+        break;
+    case MusicPlayer::Shuffle:
+        ui->modeBtn->setToolTip(tr("随机播放"));
+        break;
+    }
 
     const Song song = m_player->currentSong();
     if (song.id > 0 || song.id == -1) {

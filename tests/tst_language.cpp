@@ -116,7 +116,10 @@ void TestLanguage::switchToEnglishAndBack()
     QCOMPARE(window.windowTitle(), QStringLiteral("Velora"));
     QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("logo"))->text(), QStringLiteral("  Velora"));
     QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("selectFolderBtn"))->text(), QStringLiteral("Choose Directory"));
-    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("playBtn"))->toolTip(), QStringLiteral("Pause"));
+    // Nothing plays and the play mode is the first one: the tool tips say so.
+    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("playBtn"))->toolTip(), QStringLiteral("Play"));
+    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("modeBtn"))->toolTip(), QStringLiteral("Sequential"));
+    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("volumeIcon"))->toolTip(), QStringLiteral("Volume"));
     QCOMPARE(comboItems(window.findChild<QComboBox *>(QStringLiteral("rankingTypeSelector"))),
              (QStringList{QStringLiteral("Artist Charts"), QStringLiteral("Song Charts")}));
     QStringList menu;
