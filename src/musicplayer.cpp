@@ -152,7 +152,10 @@ void MusicPlayer::play(int index)
         qDebug().noquote() << tr("播放本地文件:") << url.toString() << tr("标题:") << song.title;
     } else {
         const QString text = CatalogueConfig::mediaBaseUrl().toString() + song.filePath;
-        url = QUrl(text, QUrl::TolerantMode);
+        // A '#' or '?' in a file name would otherwise cut the path into a fragment or a query.
+        QString escaped = song.filePath;
+        escaped.replace(QLatin1Char('#'), QLatin1String("%23")).replace(QLatin1Char('?'), QLatin1String("%3F"));
+        url = QUrl(CatalogueConfig::mediaBaseUrl().toString() + escaped, QUrl::TolerantMode);
         qDebug().noquote() << tr("播放网络文件:") << text;
     }
 
