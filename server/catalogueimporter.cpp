@@ -270,24 +270,26 @@ bool CatalogueImporter::refreshCovers(const QString &root)
         if (songs.isEmpty())
             continue;
         const QDir folder = QFileInfo(rootDir.filePath(songs.first().filePath)).dir();
+        // A conventionally named folder image wins, then the picture inside the files, then
+        // any image of the folder.
         QString image = namedFolderImage(folder);
         if (image.isEmpty()) {
+            bool embedded = false;
             for (const Song &song : std::as_const(songs)) {
-                const CoverImage embedded = readEmbeddedCover(rootDir.filePath(song.filePath));
-                if (embedded.data.isEmpty())
+                const CoverImage cover = readEmbeddedCover(rootDir.filePath(song.filePath));
+                if (cover.data.isEmpty())
                     continue;
-                const QString mime = embedded.mimeType.isEmpty()
-                    ? (coverSuffixForMime(QString(), embedded.data) == QLatin1String("png") ? QStringLiteral("image/png")
-                                                                                              : QStringLiteral("image/jpeg"))
-                    : embedded.mimeType;
-                if (!m_database->setEmbeddedCover(albumId, embedded.data, mime)
-                    || !m_database->setAlbumCover(albumId, CataloguePaths::embeddedCoverPath(
-                                                               albumId, coverSuffixForMime(mime, embedded.data))))
+                const QString suffix = coverSuffixForMime(cover.mimeType, cover.data);
+                const QString mime = cover.mimeType.isEmpty()
+                    ? (suffix == QLatin1String("png") ? QStringLiteral("image/png") : QStringLiteral("image/jpeg"))
+                    : cover.mimeType;
+                if (!m_database->setEmbeddedCover(albumId, cover.data, mime)
+                    || !m_database->setAlbumCover(albumId, CataloguePaths::embeddedCoverPath(albumId, suffix)))
                     return false;
-                image = QStringLiteral("embedded");
+                embedded = true;
                 break;
             }
-            if (image == QLatin1String("embedded"))
+            if (embedded)
                 continue;
             image = anyFolderImage(folder);
         }
