@@ -66,6 +66,7 @@ private slots:
     void startDoesNotTouchTheAutoStartEntry();
     void execArgumentQuoting_data();
     void execArgumentQuoting();
+    void windowsRunValueIsQuoted();
 
     void storedAutoPlayPlaysAfterTheCatalogueLoads();
     void catalogueReloadDoesNotInterruptPlayback();
@@ -283,6 +284,16 @@ void TestPrefs::execArgumentQuoting()
     QCOMPARE(AutoStart::quoteExecArgument(path), quoted);
     // The entry never breaks into a second line, whatever the path.
     QCOMPARE(AutoStart::desktopEntryText(path).count(u'\n'), AutoStart::desktopEntryText(QStringLiteral("/x")).count(u'\n'));
+}
+
+void TestPrefs::windowsRunValueIsQuoted()
+{
+    // Unquoted, a path with blanks would start "C:/Program" with arguments.
+    const QString value = AutoStart::windowsRunValue(QStringLiteral("C:/Program Files/Velora/velora.exe"));
+    QVERIFY(value.startsWith(u'"'));
+    QVERIFY(value.endsWith(u'"'));
+    QCOMPARE(value.mid(1, value.size() - 2),
+             QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Velora/velora.exe")));
 }
 
 void TestPrefs::storedAutoPlayPlaysAfterTheCatalogueLoads()
