@@ -75,8 +75,8 @@ bool CatalogueDatabase::open(const QString &location)
     close();
     m_lastError.clear();
     const QUrl url(location, QUrl::StrictMode);
-    const bool postgres = url.isValid()
-        && (url.scheme() == QLatin1String("postgresql") || url.scheme() == QLatin1String("postgres"));
+    const bool postgres
+        = url.isValid() && (url.scheme() == QLatin1String("postgresql") || url.scheme() == QLatin1String("postgres"));
     QSqlDatabase db;
     if (postgres) {
         m_backend = Backend::PostgreSQL;
@@ -358,8 +358,8 @@ bool CatalogueDatabase::artistRanking(QJsonArray *out)
 bool CatalogueDatabase::songRanking(int limit, QList<Song> *out)
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.prepare(QStringLiteral("SELECT %1 FROM songs s ORDER BY s.play_count DESC, s.title, s.id LIMIT ?")
-                      .arg(songColumns()));
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM songs s ORDER BY s.play_count DESC, s.title, s.id LIMIT ?").arg(songColumns()));
     query.addBindValue(limit);
     if (!exec(query, "ranking songs"))
         return false;
@@ -481,7 +481,8 @@ bool CatalogueDatabase::ensureAlbum(const AlbumInfo &info, int *albumId)
         return exec(update, "updating an album");
     }
     QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO albums (album_key, name, artist, year) VALUES (?, ?, ?, ?) RETURNING id"));
+    insert.prepare(
+        QStringLiteral("INSERT INTO albums (album_key, name, artist, year) VALUES (?, ?, ?, ?) RETURNING id"));
     insert.addBindValue(text(info.key));
     insert.addBindValue(text(info.name));
     insert.addBindValue(text(info.artist));

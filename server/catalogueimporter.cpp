@@ -27,7 +27,7 @@ QString readLyricsBeside(const QFileInfo &audio)
 {
     const QDir dir = audio.dir();
     const QString base = audio.completeBaseName();
-    for (const QString &suffix : {QStringLiteral(".lrc"), QStringLiteral(".LRC"), QStringLiteral(".Lrc")}) {
+    for (const QString &suffix : { QStringLiteral(".lrc"), QStringLiteral(".LRC"), QStringLiteral(".Lrc") }) {
         QFile file(dir.filePath(base + suffix));
         if (!file.exists())
             continue;
@@ -40,8 +40,8 @@ QString readLyricsBeside(const QFileInfo &audio)
 
 bool isImageFile(const QString &fileName)
 {
-    static const QStringList imageSuffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-                                              QStringLiteral("webp"), QStringLiteral("gif"), QStringLiteral("bmp")};
+    static const QStringList imageSuffixes = { QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+        QStringLiteral("webp"), QStringLiteral("gif"), QStringLiteral("bmp") };
     return imageSuffixes.contains(QFileInfo(fileName).suffix().toLower());
 }
 
@@ -49,8 +49,8 @@ bool isImageFile(const QString &fileName)
 // and then any other image of the folder are tried by the caller).
 QString namedFolderImage(const QDir &dir)
 {
-    static const QStringList names = {QStringLiteral("cover"), QStringLiteral("folder"), QStringLiteral("front"),
-                                      QStringLiteral("album"), QStringLiteral("albumart")};
+    static const QStringList names = { QStringLiteral("cover"), QStringLiteral("folder"), QStringLiteral("front"),
+        QStringLiteral("album"), QStringLiteral("albumart") };
     QStringList images;
     for (const QString &entry : dir.entryList(QDir::Files, QDir::Name)) {
         if (!entry.startsWith(QLatin1Char('.')) && isImageFile(entry))
@@ -100,9 +100,9 @@ CatalogueImporter::CatalogueImporter(CatalogueDatabase *database, QObject *paren
 
 const QStringList &CatalogueImporter::audioExtensions()
 {
-    static const QStringList extensions = {QStringLiteral("mp3"), QStringLiteral("flac"), QStringLiteral("wav"),
-                                           QStringLiteral("m4a"), QStringLiteral("aac"),  QStringLiteral("ogg"),
-                                           QStringLiteral("wma"), QStringLiteral("aiff"), QStringLiteral("alac")};
+    static const QStringList extensions = { QStringLiteral("mp3"), QStringLiteral("flac"), QStringLiteral("wav"),
+        QStringLiteral("m4a"), QStringLiteral("aac"), QStringLiteral("ogg"), QStringLiteral("wma"),
+        QStringLiteral("aiff"), QStringLiteral("alac") };
     return extensions;
 }
 

@@ -8,7 +8,7 @@
 namespace CataloguePaths {
 
 namespace {
-const QString EmbeddedCoverPrefix = QStringLiteral(".covers/");
+    const QString EmbeddedCoverPrefix = QStringLiteral(".covers/");
 }
 
 bool isSafeRelativePath(const QString &relative)
@@ -50,17 +50,26 @@ int albumIdOfEmbeddedCover(const QString &relative)
 QByteArray contentTypeFor(const QString &fileName)
 {
     static const QHash<QString, QByteArray> types = {
-        {QStringLiteral("mp3"), "audio/mpeg"},   {QStringLiteral("flac"), "audio/flac"},
-        {QStringLiteral("wav"), "audio/wav"},    {QStringLiteral("m4a"), "audio/mp4"},
-        {QStringLiteral("alac"), "audio/mp4"},   {QStringLiteral("aac"), "audio/aac"},
-        {QStringLiteral("ogg"), "audio/ogg"},    {QStringLiteral("oga"), "audio/ogg"},
-        {QStringLiteral("opus"), "audio/ogg"},   {QStringLiteral("wma"), "audio/x-ms-wma"},
-        {QStringLiteral("aiff"), "audio/aiff"},  {QStringLiteral("aif"), "audio/aiff"},
-        {QStringLiteral("jpg"), "image/jpeg"},   {QStringLiteral("jpeg"), "image/jpeg"},
-        {QStringLiteral("png"), "image/png"},    {QStringLiteral("gif"), "image/gif"},
-        {QStringLiteral("webp"), "image/webp"},  {QStringLiteral("bmp"), "image/bmp"},
-        {QStringLiteral("lrc"), "text/plain; charset=utf-8"},
-        {QStringLiteral("txt"), "text/plain; charset=utf-8"},
+        { QStringLiteral("mp3"), "audio/mpeg" },
+        { QStringLiteral("flac"), "audio/flac" },
+        { QStringLiteral("wav"), "audio/wav" },
+        { QStringLiteral("m4a"), "audio/mp4" },
+        { QStringLiteral("alac"), "audio/mp4" },
+        { QStringLiteral("aac"), "audio/aac" },
+        { QStringLiteral("ogg"), "audio/ogg" },
+        { QStringLiteral("oga"), "audio/ogg" },
+        { QStringLiteral("opus"), "audio/ogg" },
+        { QStringLiteral("wma"), "audio/x-ms-wma" },
+        { QStringLiteral("aiff"), "audio/aiff" },
+        { QStringLiteral("aif"), "audio/aiff" },
+        { QStringLiteral("jpg"), "image/jpeg" },
+        { QStringLiteral("jpeg"), "image/jpeg" },
+        { QStringLiteral("png"), "image/png" },
+        { QStringLiteral("gif"), "image/gif" },
+        { QStringLiteral("webp"), "image/webp" },
+        { QStringLiteral("bmp"), "image/bmp" },
+        { QStringLiteral("lrc"), "text/plain; charset=utf-8" },
+        { QStringLiteral("txt"), "text/plain; charset=utf-8" },
     };
     return types.value(QFileInfo(fileName).suffix().toLower(), QByteArrayLiteral("application/octet-stream"));
 }

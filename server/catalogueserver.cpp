@@ -26,15 +26,24 @@ constexpr qint64 SocketHighWater = 256 * 1024;
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 416: return "Range Not Satisfiable";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 416:
+        return "Range Not Satisfiable";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -138,9 +147,9 @@ CatalogueServer::CatalogueServer(CatalogueDatabase *database, QObject *parent)
 
 CatalogueServer::ByteRange CatalogueServer::parseRange(const QByteArray &header, qint64 size)
 {
-    ByteRange whole{RangeKind::Whole, 0, size};
-    static const QRegularExpression pattern(QStringLiteral("^\\s*bytes\\s*=\\s*([0-9]*)\\s*-\\s*([0-9]*)\\s*$"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    ByteRange whole { RangeKind::Whole, 0, size };
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*bytes\\s*=\\s*([0-9]*)\\s*-\\s*([0-9]*)\\s*$"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(header));
     if (header.isEmpty() || !match.hasMatch())
         return whole;
@@ -155,9 +164,9 @@ CatalogueServer::ByteRange CatalogueServer::parseRange(const QByteArray &header,
         if (!ok)
             return whole;
         if (suffix == 0 || size == 0)
-            return {RangeKind::Unsatisfiable, 0, 0};
+            return { RangeKind::Unsatisfiable, 0, 0 };
         const qint64 length = qMin(suffix, size);
-        return {RangeKind::Partial, size - length, length};
+        return { RangeKind::Partial, size - length, length };
     }
     const qint64 start = first.toLongLong(&ok);
     if (!ok)
@@ -170,12 +179,12 @@ CatalogueServer::ByteRange CatalogueServer::parseRange(const QByteArray &header,
         end = qMin(end, size - 1);
     }
     if (start >= size)
-        return {RangeKind::Unsatisfiable, 0, 0};
-    return {RangeKind::Partial, start, end - start + 1};
+        return { RangeKind::Unsatisfiable, 0, 0 };
+    return { RangeKind::Partial, start, end - start + 1 };
 }
 
 bool CatalogueServer::start(const QHostAddress &address, quint16 port, const QSslCertificate &certificate,
-                            const QSslKey &key, const QList<QSslCertificate> &chain)
+    const QSslKey &key, const QList<QSslCertificate> &chain)
 {
     QTcpServer *server = nullptr;
     if (!certificate.isNull() || !key.isNull()) {
@@ -185,7 +194,7 @@ bool CatalogueServer::start(const QHostAddress &address, quint16 port, const QSs
         }
         auto *sslServer = new QSslServer(this);
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificateChain(QList<QSslCertificate>{certificate} + chain);
+        config.setLocalCertificateChain(QList<QSslCertificate> { certificate } + chain);
         config.setPrivateKey(key);
         config.setPeerVerifyMode(QSslSocket::VerifyNone);
         sslServer->setSslConfiguration(config);
@@ -214,11 +223,12 @@ bool CatalogueServer::handleRequest(const QHttpServerRequest &request, QTcpSocke
         return true;
     }
     if (method != QHttpServerRequest::Method::Get && !headOnly) {
-        QJsonObject error{{QStringLiteral("success"), false}, {QStringLiteral("error"), QStringLiteral("only GET is allowed")}};
+        QJsonObject error { { QStringLiteral("success"), false },
+            { QStringLiteral("error"), QStringLiteral("only GET is allowed") } };
         const QByteArray body = toJson(error);
         writeHead(socket, 405,
-                  {{"Allow", "GET, HEAD"}, {"Content-Type", "application/json"},
-                   {"Content-Length", QByteArray::number(body.size())}});
+            { { "Allow", "GET, HEAD" }, { "Content-Type", "application/json" },
+                { "Content-Length", QByteArray::number(body.size()) } });
         socket->write(body);
         return true;
     }
@@ -239,15 +249,16 @@ void CatalogueServer::sendJson(QTcpSocket *socket, int status, const QByteArray 
 {
     // Play counts and charts change all the time: no listener should see a cached answer.
     writeHead(socket, status,
-              {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"},
-               {"Content-Length", QByteArray::number(json.size())}});
+        { { "Content-Type", "application/json" }, { "Cache-Control", "no-store" },
+            { "Content-Length", QByteArray::number(json.size()) } });
     if (!headOnly)
         socket->write(json);
 }
 
 void CatalogueServer::sendError(QTcpSocket *socket, int status, const QString &message, bool headOnly)
 {
-    sendJson(socket, status, toJson({{QStringLiteral("success"), false}, {QStringLiteral("error"), message}}), headOnly);
+    sendJson(socket, status, toJson({ { QStringLiteral("success"), false }, { QStringLiteral("error"), message } }),
+        headOnly);
 }
 
 void CatalogueServer::sendDatabaseError(QTcpSocket *socket, bool headOnly)
@@ -284,7 +295,7 @@ void CatalogueServer::handleApi(const QHttpServerRequest &request, QTcpSocket *s
         QJsonArray array;
         for (const Album &album : std::as_const(albums))
             array.append(album.toJson());
-        sendJson(socket, 200, toJson({{QStringLiteral("albums"), array}}), headOnly);
+        sendJson(socket, 200, toJson({ { QStringLiteral("albums"), array } }), headOnly);
     } else if (action == QLatin1String("getSongs")) {
         int albumId = 0;
         if (query.hasQueryItem(QStringLiteral("album_id"))) {
@@ -300,14 +311,14 @@ void CatalogueServer::handleApi(const QHttpServerRequest &request, QTcpSocket *s
         QList<Song> songs;
         if (!m_database->songs(albumId, &songs))
             return sendDatabaseError(socket, headOnly);
-        sendJson(socket, 200, toJson({{QStringLiteral("songs"), songsToJson(songs)}}), headOnly);
+        sendJson(socket, 200, toJson({ { QStringLiteral("songs"), songsToJson(songs) } }), headOnly);
     } else if (action == QLatin1String("search")) {
         if (!query.hasQueryItem(QStringLiteral("q")))
             return sendError(socket, 400, QStringLiteral("missing q"), headOnly);
         QList<Song> songs;
         if (!m_database->search(query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded), &songs))
             return sendDatabaseError(socket, headOnly);
-        sendJson(socket, 200, toJson({{QStringLiteral("results"), songsToJson(songs)}}), headOnly);
+        sendJson(socket, 200, toJson({ { QStringLiteral("results"), songsToJson(songs) } }), headOnly);
     } else if (action == QLatin1String("getSong")) {
         int id = 0;
         if (!requireId(QStringLiteral("id"), &id))
@@ -323,12 +334,12 @@ void CatalogueServer::handleApi(const QHttpServerRequest &request, QTcpSocket *s
         QJsonArray rows;
         if (!m_database->artistRanking(&rows))
             return sendDatabaseError(socket, headOnly);
-        sendJson(socket, 200, toJson({{QStringLiteral("artists"), rows}}), headOnly);
+        sendJson(socket, 200, toJson({ { QStringLiteral("artists"), rows } }), headOnly);
     } else if (action == QLatin1String("getSongRanking")) {
         QList<Song> songs;
         if (!m_database->songRanking(SongRankingLimit, &songs))
             return sendDatabaseError(socket, headOnly);
-        sendJson(socket, 200, toJson({{QStringLiteral("songs"), songsToJson(songs)}}), headOnly);
+        sendJson(socket, 200, toJson({ { QStringLiteral("songs"), songsToJson(songs) } }), headOnly);
     } else if (action == QLatin1String("incrementPlayCount")) {
         int id = 0;
         if (!requireId(QStringLiteral("id"), &id))
@@ -339,16 +350,16 @@ void CatalogueServer::handleApi(const QHttpServerRequest &request, QTcpSocket *s
         if (count < 0)
             return sendError(socket, 404, QStringLiteral("no song with id %1").arg(id), headOnly);
         sendJson(socket, 200,
-                 toJson({{QStringLiteral("success"), true}, {QStringLiteral("id"), id},
-                         {QStringLiteral("play_count"), count}}),
-                 headOnly);
+            toJson({ { QStringLiteral("success"), true }, { QStringLiteral("id"), id },
+                { QStringLiteral("play_count"), count } }),
+            headOnly);
     } else {
         sendError(socket, 400, QStringLiteral("unknown action \"%1\"").arg(action.left(64)), headOnly);
     }
 }
 
-void CatalogueServer::handleMedia(const QString &relative, const QHttpServerRequest &request, QTcpSocket *socket,
-                                  bool headOnly)
+void CatalogueServer::handleMedia(
+    const QString &relative, const QHttpServerRequest &request, QTcpSocket *socket, bool headOnly)
 {
     const QByteArray rangeHeader = request.value("Range");
 
@@ -363,16 +374,16 @@ void CatalogueServer::handleMedia(const QString &relative, const QHttpServerRequ
         const ByteRange range = parseRange(rangeHeader, data.size());
         const QByteArray type = mimeType.isEmpty() ? CataloguePaths::contentTypeFor(relative) : mimeType.toLatin1();
         if (range.kind == RangeKind::Unsatisfiable) {
-            writeHead(socket, 416, {{"Content-Range", "bytes */" + QByteArray::number(data.size())},
-                                    {"Content-Length", "0"}});
+            writeHead(socket, 416,
+                { { "Content-Range", "bytes */" + QByteArray::number(data.size()) }, { "Content-Length", "0" } });
             return;
         }
-        Headers headers{{"Content-Type", type}, {"Accept-Ranges", "bytes"},
-                        {"Content-Length", QByteArray::number(range.length)}};
+        Headers headers { { "Content-Type", type }, { "Accept-Ranges", "bytes" },
+            { "Content-Length", QByteArray::number(range.length) } };
         if (range.kind == RangeKind::Partial) {
-            headers.append({"Content-Range", "bytes " + QByteArray::number(range.start) + '-'
-                                                 + QByteArray::number(range.start + range.length - 1) + '/'
-                                                 + QByteArray::number(data.size())});
+            headers.append({ "Content-Range",
+                "bytes " + QByteArray::number(range.start) + '-' + QByteArray::number(range.start + range.length - 1)
+                    + '/' + QByteArray::number(data.size()) });
         }
         writeHead(socket, range.kind == RangeKind::Partial ? 206 : 200, headers);
         if (!headOnly)
@@ -398,7 +409,8 @@ void CatalogueServer::handleMedia(const QString &relative, const QHttpServerRequ
     const qint64 size = file.size();
     const ByteRange range = parseRange(rangeHeader, size);
     if (range.kind == RangeKind::Unsatisfiable) {
-        writeHead(socket, 416, {{"Content-Range", "bytes */" + QByteArray::number(size)}, {"Content-Length", "0"}});
+        writeHead(
+            socket, 416, { { "Content-Range", "bytes */" + QByteArray::number(size) }, { "Content-Length", "0" } });
         return;
     }
     FileSender *sender = nullptr;
@@ -409,13 +421,12 @@ void CatalogueServer::handleMedia(const QString &relative, const QHttpServerRequ
             return sendError(socket, 404, QStringLiteral("not found"), headOnly);
         }
     }
-    Headers headers{{"Content-Type", CataloguePaths::contentTypeFor(relative)},
-                    {"Accept-Ranges", "bytes"},
-                    {"Content-Length", QByteArray::number(range.length)}};
+    Headers headers { { "Content-Type", CataloguePaths::contentTypeFor(relative) }, { "Accept-Ranges", "bytes" },
+        { "Content-Length", QByteArray::number(range.length) } };
     if (range.kind == RangeKind::Partial) {
-        headers.append({"Content-Range", "bytes " + QByteArray::number(range.start) + '-'
-                                             + QByteArray::number(range.start + range.length - 1) + '/'
-                                             + QByteArray::number(size)});
+        headers.append({ "Content-Range",
+            "bytes " + QByteArray::number(range.start) + '-' + QByteArray::number(range.start + range.length - 1) + '/'
+                + QByteArray::number(size) });
     }
     writeHead(socket, range.kind == RangeKind::Partial ? 206 : 200, headers);
     if (sender)

@@ -43,7 +43,7 @@ public:
 
     // Listens on the address; with a certificate and key it speaks TLS only.
     bool start(const QHostAddress &address, quint16 port, const QSslCertificate &certificate = QSslCertificate(),
-               const QSslKey &key = QSslKey(), const QList<QSslCertificate> &chain = {});
+        const QSslKey &key = QSslKey(), const QList<QSslCertificate> &chain = {});
     quint16 port() const { return m_port; }
     QString errorString() const { return m_errorString; }
 

@@ -40,17 +40,17 @@ struct DemoAlbum
 QList<DemoAlbum> demoAlbums()
 {
     return {
-        {QStringLiteral("林间乐团 - 晨光序曲"), QStringLiteral("晨光序曲"), QStringLiteral("林间乐团"),
-         QStringLiteral("轻音乐"), 2021, true, DemoAlbum::CoverKind::FolderPng, QColor(0xf6, 0xa6, 0x3b),
-         QColor(0xc2, 0x3b, 0x6b),
-         {QStringLiteral("晨曦"), QStringLiteral("露珠"), QStringLiteral("山间小路"), QStringLiteral("归鸟")}},
-        {QStringLiteral("Velora Synth Club - Night Drive"), QStringLiteral("Night Drive"),
-         QStringLiteral("Velora Synth Club"), QStringLiteral("Electronic"), 2023, false,
-         DemoAlbum::CoverKind::Embedded, QColor(0x1d, 0x2b, 0x64), QColor(0x8e, 0x2d, 0xe2),
-         {QStringLiteral("Neon Lights"), QStringLiteral("Midnight Avenue"), QStringLiteral("Last Exit")}},
-        {QStringLiteral("Field Recordings"), QString(), QString(), QString(), 0, false, DemoAlbum::CoverKind::FolderJpg,
-         QColor(0x2e, 0x8b, 0x57), QColor(0x1b, 0x4f, 0x72),
-         {QStringLiteral("Morning Rain"), QStringLiteral("Evening Wind")}},
+        { QStringLiteral("林间乐团 - 晨光序曲"), QStringLiteral("晨光序曲"), QStringLiteral("林间乐团"),
+            QStringLiteral("轻音乐"), 2021, true, DemoAlbum::CoverKind::FolderPng, QColor(0xf6, 0xa6, 0x3b),
+            QColor(0xc2, 0x3b, 0x6b),
+            { QStringLiteral("晨曦"), QStringLiteral("露珠"), QStringLiteral("山间小路"), QStringLiteral("归鸟") } },
+        { QStringLiteral("Velora Synth Club - Night Drive"), QStringLiteral("Night Drive"),
+            QStringLiteral("Velora Synth Club"), QStringLiteral("Electronic"), 2023, false,
+            DemoAlbum::CoverKind::Embedded, QColor(0x1d, 0x2b, 0x64), QColor(0x8e, 0x2d, 0xe2),
+            { QStringLiteral("Neon Lights"), QStringLiteral("Midnight Avenue"), QStringLiteral("Last Exit") } },
+        { QStringLiteral("Field Recordings"), QString(), QString(), QString(), 0, false,
+            DemoAlbum::CoverKind::FolderJpg, QColor(0x2e, 0x8b, 0x57), QColor(0x1b, 0x4f, 0x72),
+            { QStringLiteral("Morning Rain"), QStringLiteral("Evening Wind") } },
     };
 }
 
@@ -68,7 +68,7 @@ QList<int> melodyFor(int songIndex)
         state ^= state >> 17;
         state ^= state << 5;
         // Never the same note twice in a row; bounce off the ends of the octave.
-        static const int steps[] = {-2, -1, 1, 2};
+        static const int steps[] = { -2, -1, 1, 2 };
         const int step = steps[state % 4];
         degree = (degree + step < 0 || degree + step > 7) ? degree - step : degree + step;
         notes.append(i == count - 1 ? 0 : degree);
@@ -78,15 +78,15 @@ QList<int> melodyFor(int songIndex)
 
 double frequencyFor(int songIndex, int degree)
 {
-    static const int semitones[] = {0, 2, 4, 5, 7, 9, 11, 12};
+    static const int semitones[] = { 0, 2, 4, 5, 7, 9, 11, 12 };
     const int key = songIndex % 5;
     return 261.63 * std::pow(2.0, double(semitones[degree] + key) / 12.0);
 }
 
 QString syllable(int degree, bool chinese)
 {
-    static const char *const english[] = {"Do", "Re", "Mi", "Fa", "Sol", "La", "Ti", "Do"};
-    static const char16_t *const chineseNames[] = {u"哆", u"来", u"咪", u"发", u"唆", u"拉", u"西", u"哆"};
+    static const char *const english[] = { "Do", "Re", "Mi", "Fa", "Sol", "La", "Ti", "Do" };
+    static const char16_t *const chineseNames[] = { u"哆", u"来", u"咪", u"发", u"唆", u"拉", u"西", u"哆" };
     return chinese ? QString::fromUtf16(chineseNames[degree]) : QString::fromLatin1(english[degree]);
 }
 
@@ -109,8 +109,8 @@ QByteArray synthesise(int songIndex, int songMs)
         const double attack = qMin(1.0, double(i - noteStart) / (0.01 * SampleRate));
         const double release = inNote > 0.7 ? qMax(0.0, (1.0 - inNote) / 0.3) : 1.0;
         const double f = frequencyFor(songIndex, notes.at(note));
-        const double voice = 0.6 * std::sin(2 * Pi * f * t) + 0.25 * std::sin(4 * Pi * f * t)
-            + 0.1 * std::sin(6 * Pi * f * t);
+        const double voice
+            = 0.6 * std::sin(2 * Pi * f * t) + 0.25 * std::sin(4 * Pi * f * t) + 0.1 * std::sin(6 * Pi * f * t);
         const double drone = 0.25 * std::sin(2 * Pi * bass * t);
         const double fade = qMin(1.0, double(totalSamples - i) / (0.05 * SampleRate));
         out[i] = qint16(std::lround(7000.0 * fade * (voice * attack * release + drone)));
@@ -214,8 +214,8 @@ QString DemoCatalogue::lyricsFor(int songIndex, int songMs, bool chinese)
     return lrc;
 }
 
-bool DemoCatalogue::writeSong(const QString &path, int songIndex, int songMs, const Track &track,
-                              const QByteArray &embeddedCover)
+bool DemoCatalogue::writeSong(
+    const QString &path, int songIndex, int songMs, const Track &track, const QByteArray &embeddedCover)
 {
     if (!writeWavFile(path, synthesise(songIndex, songMs)))
         return fail(QStringLiteral("cannot write \"%1\"").arg(path));

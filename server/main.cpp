@@ -53,7 +53,7 @@ bool loadKey(const QString &path, QSslKey *key, QString *error)
         return false;
     }
     const QByteArray pem = file.readAll();
-    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
+    for (const QSsl::KeyAlgorithm algorithm : { QSsl::Rsa, QSsl::Ec, QSsl::Dsa }) {
         QSslKey candidate(pem, algorithm, QSsl::Pem);
         if (!candidate.isNull()) {
             *key = candidate;
@@ -158,8 +158,8 @@ int main(int argc, char *argv[])
     const bool needsGui = argc > 1 && (std::strcmp(argv[1], "import") == 0 || std::strcmp(argv[1], "demo") == 0);
     if (needsGui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app(needsGui ? new QGuiApplication(argc, argv)
-                                                   : new QCoreApplication(argc, argv));
+    std::unique_ptr<QCoreApplication> app(
+        needsGui ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("velora-catalogue"));
 
     QCommandLineParser parser;
@@ -167,16 +167,16 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("import, serve or demo"));
     const QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite file or postgresql:// address"),
-                                      QStringLiteral("DATABASE"), CatalogueDatabase::defaultLocation());
+        QStringLiteral("DATABASE"), CatalogueDatabase::defaultLocation());
     const QCommandLineOption listenOption(QStringLiteral("listen"), QStringLiteral("address to serve on"),
-                                          QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:8765"));
-    const QCommandLineOption certOption(QStringLiteral("tls-cert"), QStringLiteral("PEM certificate (chain)"),
-                                        QStringLiteral("FILE"));
-    const QCommandLineOption keyOption(QStringLiteral("tls-key"), QStringLiteral("PEM private key"),
-                                       QStringLiteral("FILE"));
-    const QCommandLineOption songMsOption(QStringLiteral("song-ms"), QStringLiteral("length of each demo song"),
-                                          QStringLiteral("N"));
-    parser.addOptions({dbOption, listenOption, certOption, keyOption, songMsOption});
+        QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:8765"));
+    const QCommandLineOption certOption(
+        QStringLiteral("tls-cert"), QStringLiteral("PEM certificate (chain)"), QStringLiteral("FILE"));
+    const QCommandLineOption keyOption(
+        QStringLiteral("tls-key"), QStringLiteral("PEM private key"), QStringLiteral("FILE"));
+    const QCommandLineOption songMsOption(
+        QStringLiteral("song-ms"), QStringLiteral("length of each demo song"), QStringLiteral("N"));
+    parser.addOptions({ dbOption, listenOption, certOption, keyOption, songMsOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -201,25 +201,25 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("import")) {
         if (args.size() != 2)
             return usageError(QStringLiteral("import takes one folder"));
-        if (const QString bad = onlyOptions({dbOption}); !bad.isEmpty())
+        if (const QString bad = onlyOptions({ dbOption }); !bad.isEmpty())
             return usageError(bad);
         return runImport(args.at(1), parser.value(dbOption));
     }
     if (command == QLatin1String("serve")) {
         if (args.size() != 1)
             return usageError(QStringLiteral("serve takes no folder; it serves the imported one"));
-        if (const QString bad = onlyOptions({dbOption, listenOption, certOption, keyOption}); !bad.isEmpty())
+        if (const QString bad = onlyOptions({ dbOption, listenOption, certOption, keyOption }); !bad.isEmpty())
             return usageError(bad);
-        return runServe(parser.value(dbOption), parser.value(listenOption), parser.value(certOption),
-                        parser.value(keyOption));
+        return runServe(
+            parser.value(dbOption), parser.value(listenOption), parser.value(certOption), parser.value(keyOption));
     }
     if (command == QLatin1String("demo")) {
         if (args.size() != 2)
             return usageError(QStringLiteral("demo takes one folder"));
-        if (const QString bad = onlyOptions({songMsOption}); !bad.isEmpty())
+        if (const QString bad = onlyOptions({ songMsOption }); !bad.isEmpty())
             return usageError(bad);
         return runDemo(args.at(1), parser.value(songMsOption));
     }
-    return usageError(command.isEmpty() ? QStringLiteral("no command given")
-                                        : QStringLiteral("unknown command \"%1\"").arg(command));
+    return usageError(
+        command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command \"%1\"").arg(command));
 }

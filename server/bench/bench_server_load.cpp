@@ -93,7 +93,8 @@ void print(QTextStream &out, const char *name, int clients, const Figures &f)
     QList<qint64> sorted = f.latencyUs;
     std::sort(sorted.begin(), sorted.end());
     auto percentile = [&](double p) {
-        return sorted.isEmpty() ? 0.0 : double(sorted.at(qMin(sorted.size() - 1, qsizetype(p * sorted.size())))) / 1000.0;
+        return sorted.isEmpty() ? 0.0
+                                : double(sorted.at(qMin(sorted.size() - 1, qsizetype(p * sorted.size())))) / 1000.0;
     };
     const double seconds = qMax<qint64>(1, f.elapsedMs) / 1000.0;
     out << QStringLiteral("%1: %2 clients, %3 requests in %4 s: %5 requests/s, %6 MB/s, "
@@ -120,12 +121,13 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption clientsOption(QStringLiteral("clients"), QStringLiteral("concurrent clients"),
-                                           QStringLiteral("N"), QStringLiteral("64"));
-    const QCommandLineOption requestsOption(QStringLiteral("requests"), QStringLiteral("requests per phase"),
-                                            QStringLiteral("N"), QStringLiteral("5000"));
-    const QCommandLineOption urlOption(QStringLiteral("url"), QStringLiteral("a running server"), QStringLiteral("URL"));
-    parser.addOptions({clientsOption, requestsOption, urlOption});
+    const QCommandLineOption clientsOption(
+        QStringLiteral("clients"), QStringLiteral("concurrent clients"), QStringLiteral("N"), QStringLiteral("64"));
+    const QCommandLineOption requestsOption(
+        QStringLiteral("requests"), QStringLiteral("requests per phase"), QStringLiteral("N"), QStringLiteral("5000"));
+    const QCommandLineOption urlOption(
+        QStringLiteral("url"), QStringLiteral("a running server"), QStringLiteral("URL"));
+    parser.addOptions({ clientsOption, requestsOption, urlOption });
     parser.process(app);
     const int clients = qMax(1, parser.value(clientsOption).toInt());
     const int requests = qMax(1, parser.value(requestsOption).toInt());
@@ -142,15 +144,15 @@ int main(int argc, char *argv[])
             return 1;
         }
         QProcess import;
-        import.start(QStringLiteral(VELORA_CATALOGUE_EXE),
-                     {QStringLiteral("import"), music, QStringLiteral("--db"), db});
+        import.start(
+            QStringLiteral(VELORA_CATALOGUE_EXE), { QStringLiteral("import"), music, QStringLiteral("--db"), db });
         if (!import.waitForFinished(60000) || import.exitCode() != 0) {
             out << "import failed: " << import.readAllStandardError() << "\n";
             return 1;
         }
         server.start(QStringLiteral(VELORA_CATALOGUE_EXE),
-                     {QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--listen"),
-                      QStringLiteral("127.0.0.1:0")});
+            { QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--listen"),
+                QStringLiteral("127.0.0.1:0") });
         if (!server.waitForStarted() || !server.waitForReadyRead(15000)) {
             out << "the server did not start\n";
             return 1;
@@ -167,7 +169,8 @@ int main(int argc, char *argv[])
     QEventLoop wait;
     QObject::connect(songsReply, &QNetworkReply::finished, &wait, &QEventLoop::quit);
     wait.exec();
-    const QJsonArray songs = QJsonDocument::fromJson(songsReply->readAll()).object().value(QStringLiteral("songs")).toArray();
+    const QJsonArray songs
+        = QJsonDocument::fromJson(songsReply->readAll()).object().value(QStringLiteral("songs")).toArray();
     songsReply->deleteLater();
     if (songs.isEmpty()) {
         out << "the catalogue at " << base << " has no songs\n";
@@ -175,14 +178,13 @@ int main(int argc, char *argv[])
     }
     const QJsonObject song = songs.first().toObject();
     const QUrl media(base + QStringLiteral("/music/")
-                     + QString::fromLatin1(QUrl::toPercentEncoding(song.value(QStringLiteral("file_path")).toString(), "/")));
+        + QString::fromLatin1(QUrl::toPercentEncoding(song.value(QStringLiteral("file_path")).toString(), "/")));
     const int songId = song.value(QStringLiteral("id")).toInt();
 
-    const QStringList queries = {QStringLiteral("?action=getAlbums"), QStringLiteral("?action=getSongs"),
-                                 QStringLiteral("?action=search&q=night"),
-                                 QStringLiteral("?action=getSong&id=%1").arg(songId),
-                                 QStringLiteral("?action=getArtistRanking"), QStringLiteral("?action=getSongRanking"),
-                                 QStringLiteral("?action=incrementPlayCount&id=%1").arg(songId)};
+    const QStringList queries = { QStringLiteral("?action=getAlbums"), QStringLiteral("?action=getSongs"),
+        QStringLiteral("?action=search&q=night"), QStringLiteral("?action=getSong&id=%1").arg(songId),
+        QStringLiteral("?action=getArtistRanking"), QStringLiteral("?action=getSongRanking"),
+        QStringLiteral("?action=incrementPlayCount&id=%1").arg(songId) };
     const Figures apiFigures = runLoad(
         clients, requests, [&](int n) { return QNetworkRequest(QUrl(api + queries.at(n % queries.size()))); },
         [](QNetworkReply *reply, const QByteArray &body) {
@@ -197,8 +199,9 @@ int main(int argc, char *argv[])
         [&](int n) {
             QNetworkRequest request(media);
             if (n % 2 == 0)
-                request.setRawHeader("Range", "bytes=" + QByteArray::number((n * 4096) % 65536) + '-'
-                                                  + QByteArray::number((n * 4096) % 65536 + 65535));
+                request.setRawHeader("Range",
+                    "bytes=" + QByteArray::number((n * 4096) % 65536) + '-'
+                        + QByteArray::number((n * 4096) % 65536 + 65535));
             return request;
         },
         [](QNetworkReply *reply, const QByteArray &body) {

@@ -73,9 +73,9 @@ void TestEndToEnd::initTestCase()
     m_server = new CatalogueServer(m_db, this);
     QVERIFY2(m_server->start(QHostAddress::LocalHost, 0), qPrintable(m_server->errorString()));
     connect(m_server, &CatalogueServer::requestHandled, this,
-            [this](const QString &path, const QString &query, int status) {
-                m_requests.append({path, query, status});
-            });
+        [this](const QString &path, const QString &query, int status) {
+            m_requests.append({ path, query, status });
+        });
     qputenv("VELORA_SERVER_URL", QStringLiteral("http://127.0.0.1:%1").arg(m_server->port()).toUtf8());
 
     // Any error box (an empty album, a failed load) would block the run; record and close them.
@@ -137,7 +137,8 @@ void TestEndToEnd::catalogueLoads()
     QStringList tiles;
     for (int i = 0; i < albums->count(); ++i)
         tiles.append(albums->item(i)->text());
-    QVERIFY2(tiles.contains(QStringLiteral("Night Drive (3)\nVelora Synth Club")), qPrintable(tiles.join(QLatin1Char('|'))));
+    QVERIFY2(
+        tiles.contains(QStringLiteral("Night Drive (3)\nVelora Synth Club")), qPrintable(tiles.join(QLatin1Char('|'))));
     QVERIFY(tiles.contains(QStringLiteral("晨光序曲 (4)\n林间乐团")));
     const Song neon = songByTitle(QStringLiteral("Neon Lights"));
     bool listed = false;
@@ -149,7 +150,8 @@ void TestEndToEnd::catalogueLoads()
     QList<Album> catalogue;
     QVERIFY(m_db->albums(&catalogue));
     for (const Album &album : std::as_const(catalogue))
-        QTRY_VERIFY2_WITH_TIMEOUT(served(QStringLiteral("/music/") + album.cover, {200}), qPrintable(album.cover), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            served(QStringLiteral("/music/") + album.cover, { 200 }), qPrintable(album.cover), 10000);
     QVERIFY2(m_boxes->texts().isEmpty(), qPrintable(m_boxes->texts().join(QLatin1Char('|'))));
 }
 
@@ -176,13 +178,13 @@ void TestEndToEnd::albumPlaysOverHttpAndMovesOn()
     QTest::mouseDClick(albums->viewport(), Qt::LeftButton, {}, centre);
 
     // The album's songs were asked for, the first song streamed from the media folder...
-    QTRY_VERIFY_WITH_TIMEOUT(served(QStringLiteral("/music/api.php"), {200}), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(served(QStringLiteral("/music/") + first.filePath, {200, 206}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(served(QStringLiteral("/music/api.php"), { 200 }), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(served(QStringLiteral("/music/") + first.filePath, { 200, 206 }), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(playCount(first.id), 1, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(first.title), 10000);
     // ...played to its end, and the player moved on to the second, which the server counted.
     QTRY_VERIFY_WITH_TIMEOUT(playCount(second.id) >= 1, PlayTimeoutMs);
-    QTRY_VERIFY_WITH_TIMEOUT(served(QStringLiteral("/music/") + second.filePath, {200, 206}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(served(QStringLiteral("/music/") + second.filePath, { 200, 206 }), 10000);
     bool albumAsked = false;
     for (const ServedRequest &r : std::as_const(m_requests))
         albumAsked = albumAsked || r.query.contains(QStringLiteral("album_id=%1").arg(first.albumId));

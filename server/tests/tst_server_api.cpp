@@ -109,7 +109,7 @@ private slots:
 
 private:
     HttpResult get(const QString &pathAndQuery, const QList<QPair<QByteArray, QByteArray>> &headers = {},
-                   const QByteArray &verb = "GET");
+        const QByteArray &verb = "GET");
     HttpResult api(const QString &query) { return get(QStringLiteral("/music/api.php?") + query); }
     QByteArray rawRequest(const QByteArray &target);
     QString mediaPath(const QString &relative) const { return m_dir.filePath(QStringLiteral("music/") + relative); }
@@ -162,8 +162,8 @@ void TestServerApi::cleanupTestCase()
     m_server = nullptr;
 }
 
-HttpResult TestServerApi::get(const QString &pathAndQuery, const QList<QPair<QByteArray, QByteArray>> &headers,
-                              const QByteArray &verb)
+HttpResult TestServerApi::get(
+    const QString &pathAndQuery, const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &verb)
 {
     QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server->port()) + pathAndQuery));
     for (const auto &h : headers)
@@ -244,7 +244,7 @@ void TestServerApi::albums()
     const QJsonObject night = byName.value(QStringLiteral("Night Drive"));
     QCOMPARE(night.value(QStringLiteral("song_count")).toInt(), 3);
     QCOMPARE(night.value(QStringLiteral("cover")).toString(),
-             QStringLiteral(".covers/%1.jpg").arg(night.value(QStringLiteral("id")).toInt()));
+        QStringLiteral(".covers/%1.jpg").arg(night.value(QStringLiteral("id")).toInt()));
     // Untagged files: the folder is the album.
     const QJsonObject field = byName.value(QStringLiteral("Field Recordings"));
     QCOMPARE(field.value(QStringLiteral("song_count")).toInt(), 2);
@@ -260,7 +260,8 @@ void TestServerApi::songsAndAlbumFilter()
     const QJsonArray all = api(QStringLiteral("action=getSongs")).object().value(QStringLiteral("songs")).toArray();
     QCOMPARE(all.size(), 9);
 
-    const QJsonArray albums = api(QStringLiteral("action=getAlbums")).object().value(QStringLiteral("albums")).toArray();
+    const QJsonArray albums
+        = api(QStringLiteral("action=getAlbums")).object().value(QStringLiteral("albums")).toArray();
     for (const QJsonValue &albumValue : albums) {
         const int albumId = albumValue.toObject().value(QStringLiteral("id")).toInt();
         const HttpResult r = api(QStringLiteral("action=getSongs&album_id=%1").arg(albumId));
@@ -281,12 +282,11 @@ void TestServerApi::songObjectShape()
 {
     const QJsonArray songs = api(QStringLiteral("action=getSongs")).object().value(QStringLiteral("songs")).toArray();
     QVERIFY(!songs.isEmpty());
-    const QStringList numbers = {QStringLiteral("id"), QStringLiteral("album_id"), QStringLiteral("duration"),
-                                 QStringLiteral("track_number"), QStringLiteral("play_count")};
-    const QStringList texts = {QStringLiteral("title"),    QStringLiteral("artist"),   QStringLiteral("file_path"),
-                               QStringLiteral("lyrics"),   QStringLiteral("lyricist"), QStringLiteral("composer"),
-                               QStringLiteral("arranger"), QStringLiteral("producer"), QStringLiteral("genre"),
-                               QStringLiteral("language")};
+    const QStringList numbers = { QStringLiteral("id"), QStringLiteral("album_id"), QStringLiteral("duration"),
+        QStringLiteral("track_number"), QStringLiteral("play_count") };
+    const QStringList texts = { QStringLiteral("title"), QStringLiteral("artist"), QStringLiteral("file_path"),
+        QStringLiteral("lyrics"), QStringLiteral("lyricist"), QStringLiteral("composer"), QStringLiteral("arranger"),
+        QStringLiteral("producer"), QStringLiteral("genre"), QStringLiteral("language") };
     for (const QJsonValue &v : songs) {
         const QJsonObject song = v.toObject();
         for (const QString &key : numbers)
@@ -311,18 +311,19 @@ void TestServerApi::search_data()
     QTest::addColumn<QStringList>("titles");
 
     QTest::newRow("album name, Chinese") << QStringLiteral("晨光")
-                                         << QStringList{QStringLiteral("山间小路"), QStringLiteral("归鸟"),
-                                                        QStringLiteral("晨曦"), QStringLiteral("露珠")};
-    QTest::newRow("title, any case") << QStringLiteral("nEoN") << QStringList{QStringLiteral("Neon Lights")};
+                                         << QStringList { QStringLiteral("山间小路"), QStringLiteral("归鸟"),
+                                                QStringLiteral("晨曦"), QStringLiteral("露珠") };
+    QTest::newRow("title, any case") << QStringLiteral("nEoN") << QStringList { QStringLiteral("Neon Lights") };
     QTest::newRow("artist") << QStringLiteral("synth club")
-                            << QStringList{QStringLiteral("Last Exit"), QStringLiteral("Midnight Avenue"),
-                                           QStringLiteral("Neon Lights")};
-    QTest::newRow("blank inside the term") << QStringLiteral("Last Exit") << QStringList{QStringLiteral("Last Exit")};
-    QTest::newRow("ampersand is text, not a parameter") << QStringLiteral("a b&c") << QStringList{};
-    QTest::newRow("percent is no wildcard") << QStringLiteral("%") << QStringList{};
-    QTest::newRow("underscore is no wildcard") << QStringLiteral("_") << QStringList{};
-    QTest::newRow("lyrics are not searched") << QStringLiteral("Sol") << QStringList{};
-    QTest::newRow("empty term") << QString() << QStringList{};
+                            << QStringList { QStringLiteral("Last Exit"), QStringLiteral("Midnight Avenue"),
+                                   QStringLiteral("Neon Lights") };
+    QTest::newRow("blank inside the term")
+        << QStringLiteral("Last Exit") << QStringList { QStringLiteral("Last Exit") };
+    QTest::newRow("ampersand is text, not a parameter") << QStringLiteral("a b&c") << QStringList {};
+    QTest::newRow("percent is no wildcard") << QStringLiteral("%") << QStringList {};
+    QTest::newRow("underscore is no wildcard") << QStringLiteral("_") << QStringList {};
+    QTest::newRow("lyrics are not searched") << QStringLiteral("Sol") << QStringList {};
+    QTest::newRow("empty term") << QString() << QStringList {};
 }
 
 void TestServerApi::search()
@@ -372,13 +373,13 @@ void TestServerApi::badRequests_data()
     QTest::newRow("id fraction") << QStringLiteral("action=getSong&id=1.5") << QByteArray("GET") << 400;
     QTest::newRow("id beyond 32 bits") << QStringLiteral("action=getSong&id=3000000000") << QByteArray("GET") << 400;
     QTest::newRow("id with SQL") << QStringLiteral("action=getSong&id=1%20OR%201=1") << QByteArray("GET") << 400;
-    QTest::newRow("album filter not a number") << QStringLiteral("action=getSongs&album_id=x") << QByteArray("GET")
-                                               << 400;
-    QTest::newRow("album that does not exist") << QStringLiteral("action=getSongs&album_id=4242") << QByteArray("GET")
-                                               << 404;
+    QTest::newRow("album filter not a number")
+        << QStringLiteral("action=getSongs&album_id=x") << QByteArray("GET") << 400;
+    QTest::newRow("album that does not exist")
+        << QStringLiteral("action=getSongs&album_id=4242") << QByteArray("GET") << 404;
     QTest::newRow("search without q") << QStringLiteral("action=search") << QByteArray("GET") << 400;
-    QTest::newRow("count an unknown song") << QStringLiteral("action=incrementPlayCount&id=4242") << QByteArray("GET")
-                                           << 404;
+    QTest::newRow("count an unknown song")
+        << QStringLiteral("action=incrementPlayCount&id=4242") << QByteArray("GET") << 404;
     QTest::newRow("count without id") << QStringLiteral("action=incrementPlayCount") << QByteArray("GET") << 400;
     QTest::newRow("POST") << QStringLiteral("action=getAlbums") << QByteArray("POST") << 405;
     QTest::newRow("DELETE") << QStringLiteral("action=getAlbums") << QByteArray("DELETE") << 405;
@@ -403,7 +404,10 @@ void TestServerApi::playCountsAndCharts()
     const int lastExit = songIdByTitle(QStringLiteral("Last Exit"));
     const int dew = songIdByTitle(QStringLiteral("露珠"));
     QVERIFY(lastExit > 0 && dew > 0);
-    const int before = api(QStringLiteral("action=getSong&id=%1").arg(lastExit)).object().value(QStringLiteral("play_count")).toInt();
+    const int before = api(QStringLiteral("action=getSong&id=%1").arg(lastExit))
+                           .object()
+                           .value(QStringLiteral("play_count"))
+                           .toInt();
     for (int i = 1; i <= 3; ++i) {
         const HttpResult r = api(QStringLiteral("action=incrementPlayCount&id=%1").arg(lastExit));
         QCOMPARE(r.status, 200);
@@ -411,16 +415,18 @@ void TestServerApi::playCountsAndCharts()
     }
     QCOMPARE(api(QStringLiteral("action=incrementPlayCount&id=%1").arg(dew)).status, 200);
 
-    const QJsonArray chart = api(QStringLiteral("action=getSongRanking")).object().value(QStringLiteral("songs")).toArray();
+    const QJsonArray chart
+        = api(QStringLiteral("action=getSongRanking")).object().value(QStringLiteral("songs")).toArray();
     QVERIFY(chart.size() >= 2);
     QCOMPARE(chart.at(0).toObject().value(QStringLiteral("id")).toInt(), lastExit);
     QCOMPARE(chart.at(0).toObject().value(QStringLiteral("play_count")).toInt(), before + 3);
     for (int i = 1; i < chart.size(); ++i) {
         QVERIFY(chart.at(i - 1).toObject().value(QStringLiteral("play_count")).toInt()
-                >= chart.at(i).toObject().value(QStringLiteral("play_count")).toInt());
+            >= chart.at(i).toObject().value(QStringLiteral("play_count")).toInt());
     }
 
-    const QJsonArray artists = api(QStringLiteral("action=getArtistRanking")).object().value(QStringLiteral("artists")).toArray();
+    const QJsonArray artists
+        = api(QStringLiteral("action=getArtistRanking")).object().value(QStringLiteral("artists")).toArray();
     QCOMPARE(artists.size(), 2); // the untagged songs have no artist to rank
     const QJsonObject top = artists.at(0).toObject();
     QCOMPARE(top.value(QStringLiteral("artist")).toString(), QStringLiteral("Velora Synth Club"));
@@ -487,7 +493,7 @@ void TestServerApi::mediaRanges()
     const QByteArray file = readFile(mediaPath(relative));
     QVERIFY(file.size() > 2000);
     const HttpResult r = get(QStringLiteral("/music/") + QString::fromLatin1(QUrl::toPercentEncoding(relative, "/")),
-                             {{"Range", range}});
+        { { "Range", range } });
     QCOMPARE(r.status, status);
     if (status == 416) {
         QCOMPARE(r.header("Content-Range"), "bytes */" + QByteArray::number(file.size()));
@@ -498,8 +504,9 @@ void TestServerApi::mediaRanges()
     QCOMPARE(r.body, file.mid(from, count));
     QCOMPARE(r.header("Content-Length").toLongLong(), count);
     if (status == 206) {
-        QCOMPARE(r.header("Content-Range"), "bytes " + QByteArray::number(from) + '-' + QByteArray::number(from + count - 1)
-                                                + '/' + QByteArray::number(file.size()));
+        QCOMPARE(r.header("Content-Range"),
+            "bytes " + QByteArray::number(from) + '-' + QByteArray::number(from + count - 1) + '/'
+                + QByteArray::number(file.size()));
     }
 }
 
@@ -517,7 +524,8 @@ void TestServerApi::mediaHead()
 
 void TestServerApi::covers()
 {
-    const QJsonArray albums = api(QStringLiteral("action=getAlbums")).object().value(QStringLiteral("albums")).toArray();
+    const QJsonArray albums
+        = api(QStringLiteral("action=getAlbums")).object().value(QStringLiteral("albums")).toArray();
     for (const QJsonValue &v : albums) {
         const QString cover = v.toObject().value(QStringLiteral("cover")).toString();
         const HttpResult r = get(QStringLiteral("/music/") + QString::fromLatin1(QUrl::toPercentEncoding(cover, "/")));
@@ -573,17 +581,17 @@ void TestServerApi::parseRange_data()
     QTest::newRow("single byte") << QByteArray("bytes=0-0") << qint64(100) << partial << qint64(0) << qint64(1);
     QTest::newRow("open") << QByteArray("bytes=90-") << qint64(100) << partial << qint64(90) << qint64(10);
     QTest::newRow("suffix") << QByteArray("bytes=-30") << qint64(100) << partial << qint64(70) << qint64(30);
-    QTest::newRow("suffix larger than file") << QByteArray("bytes=-300") << qint64(100) << partial << qint64(0)
-                                             << qint64(100);
+    QTest::newRow("suffix larger than file")
+        << QByteArray("bytes=-300") << qint64(100) << partial << qint64(0) << qint64(100);
     QTest::newRow("zero suffix") << QByteArray("bytes=-0") << qint64(100) << none << qint64(0) << qint64(0);
     QTest::newRow("last byte exactly") << QByteArray("bytes=99-") << qint64(100) << partial << qint64(99) << qint64(1);
     QTest::newRow("start at size") << QByteArray("bytes=100-") << qint64(100) << none << qint64(0) << qint64(0);
     QTest::newRow("empty file") << QByteArray("bytes=0-") << qint64(0) << none << qint64(0) << qint64(0);
-    QTest::newRow("several ranges: ignored") << QByteArray("bytes=0-1,5-6") << qint64(100) << whole << qint64(0)
-                                             << qint64(100);
+    QTest::newRow("several ranges: ignored")
+        << QByteArray("bytes=0-1,5-6") << qint64(100) << whole << qint64(0) << qint64(100);
     QTest::newRow("garbage: ignored") << QByteArray("bytes=abc") << qint64(100) << whole << qint64(0) << qint64(100);
-    QTest::newRow("huge numbers: ignored") << QByteArray("bytes=99999999999999999999999-") << qint64(100) << whole
-                                           << qint64(0) << qint64(100);
+    QTest::newRow("huge numbers: ignored")
+        << QByteArray("bytes=99999999999999999999999-") << qint64(100) << whole << qint64(0) << qint64(100);
     QTest::newRow("blanks and case") << QByteArray(" Bytes = 5 - 6 ") << qint64(100) << partial << qint64(5)
                                      << qint64(2);
 }
@@ -617,7 +625,7 @@ void TestServerApi::tls()
     auto fetch = [&](const QString &path, const QByteArray &range) {
         QNetworkRequest request(QUrl(QStringLiteral("https://127.0.0.1:%1").arg(server.port()) + path));
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setCaCertificates({cert.certificate});
+        config.setCaCertificates({ cert.certificate });
         config.setPeerVerifyMode(QSslSocket::VerifyPeer);
         request.setSslConfiguration(config);
         if (!range.isEmpty())
@@ -626,8 +634,8 @@ void TestServerApi::tls()
         QSignalSpy finished(reply, &QNetworkReply::finished);
         finished.wait(15000);
         reply->deleteLater();
-        return std::make_tuple(reply->error(), reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-                               reply->readAll());
+        return std::make_tuple(
+            reply->error(), reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll());
     };
     const auto [error, status, body] = fetch(QStringLiteral("/music/api.php?action=getAlbums"), QByteArray());
     QCOMPARE(error, QNetworkReply::NoError);
@@ -636,8 +644,8 @@ void TestServerApi::tls()
 
     // A whole song streams through the encrypted socket too.
     const QString relative = QStringLiteral("林间乐团 - 晨光序曲/01 晨曦.wav");
-    const auto [mediaError, mediaStatus, mediaBody] = fetch(
-        QStringLiteral("/music/") + QString::fromLatin1(QUrl::toPercentEncoding(relative, "/")), "bytes=44-");
+    const auto [mediaError, mediaStatus, mediaBody]
+        = fetch(QStringLiteral("/music/") + QString::fromLatin1(QUrl::toPercentEncoding(relative, "/")), "bytes=44-");
     QCOMPARE(mediaError, QNetworkReply::NoError);
     QCOMPARE(mediaStatus, 206);
     QCOMPARE(mediaBody, readFile(mediaPath(relative)).mid(44));
@@ -834,8 +842,8 @@ void TestServerApi::postgresql()
     CatalogueServer server(&db);
     QVERIFY(server.start(QHostAddress::LocalHost, 0));
     QNetworkAccessManager nam;
-    QNetworkReply *reply = nam.get(QNetworkRequest(
-        QUrl(QStringLiteral("http://127.0.0.1:%1/music/api.php?action=getSongs").arg(server.port()))));
+    QNetworkReply *reply = nam.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/music/api.php?action=getSongs").arg(server.port()))));
     QSignalSpy finished(reply, &QNetworkReply::finished);
     QVERIFY(finished.wait(10000));
     QCOMPARE(QJsonDocument::fromJson(reply->readAll()).object().value(QStringLiteral("songs")).toArray().size(), 9);
@@ -862,7 +870,7 @@ void TestServerApi::commandLine()
         p.start(QStringLiteral(VELORA_CATALOGUE_EXE), args);
         if (!p.waitForFinished(30000))
             p.kill();
-        return Run{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        return Run { p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError() };
     };
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("cli.sqlite"));
@@ -870,35 +878,37 @@ void TestServerApi::commandLine()
     Run r = run({});
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.contains("Usage"));
-    r = run({QStringLiteral("import"), dir.filePath(QStringLiteral("nope")), QStringLiteral("--db"), db});
+    r = run({ QStringLiteral("import"), dir.filePath(QStringLiteral("nope")), QStringLiteral("--db"), db });
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("nope"));
-    r = run({QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--listen"), QStringLiteral("nowhere")});
+    r = run(
+        { QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--listen"), QStringLiteral("nowhere") });
     QCOMPARE(r.exitCode, 2);
-    r = run({QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--tls-cert"), QStringLiteral("x.pem")});
+    r = run(
+        { QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--tls-cert"), QStringLiteral("x.pem") });
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.contains("--tls-key"));
-    r = run({QStringLiteral("import"), m_dir.filePath(QStringLiteral("music")), QStringLiteral("--listen"),
-             QStringLiteral("127.0.0.1:1")});
+    r = run({ QStringLiteral("import"), m_dir.filePath(QStringLiteral("music")), QStringLiteral("--listen"),
+        QStringLiteral("127.0.0.1:1") });
     QCOMPARE(r.exitCode, 2);
 
-    r = run({QStringLiteral("demo"), dir.filePath(QStringLiteral("music")), QStringLiteral("--song-ms"),
-             QStringLiteral("300")});
+    r = run({ QStringLiteral("demo"), dir.filePath(QStringLiteral("music")), QStringLiteral("--song-ms"),
+        QStringLiteral("300") });
     QCOMPARE(r.exitCode, 0);
-    r = run({QStringLiteral("import"), dir.filePath(QStringLiteral("music")), QStringLiteral("--db"), db});
+    r = run({ QStringLiteral("import"), dir.filePath(QStringLiteral("music")), QStringLiteral("--db"), db });
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.out.contains("9 added"), r.out.constData());
 
     // serve: the catalogue and its folder come from the database; port 0 picks a free one.
     QProcess serve;
     serve.start(QStringLiteral(VELORA_CATALOGUE_EXE),
-                {QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--listen"),
-                 QStringLiteral("127.0.0.1:0")});
+        { QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--listen"),
+            QStringLiteral("127.0.0.1:0") });
     QVERIFY(serve.waitForStarted());
     QByteArray banner;
     QTRY_VERIFY_WITH_TIMEOUT((banner += serve.readAllStandardOutput()).contains('\n'), 15000);
     QVERIFY2(banner.contains(QFile::encodeName(QDir(dir.filePath(QStringLiteral("music"))).canonicalPath())),
-             banner.constData());
+        banner.constData());
     const int port = banner.mid(banner.lastIndexOf(':') + 1).trimmed().toInt();
     QVERIFY(port > 0);
     QNetworkAccessManager nam;
