@@ -7,6 +7,7 @@
 #include "democatalogue.h"
 #include "mainwindow.h"
 #include "modalboxcloser.h"
+#include "testhttpserver.h"
 #include "musicplayer.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ private slots:
     void catalogueLoads();
     void albumPlaysOverHttpAndMovesOn();
     void songChartShowsThePlays();
+    void httpsCatalogueIsVerified();
 
 private:
     int playCount(int songId);
@@ -219,6 +221,61 @@ void TestEndToEnd::songChartShowsThePlays()
     QVERIFY2(top.hasMatch(), qPrintable(chart->item(0)->text()));
     QVERIFY(top.captured(3).toInt() >= 1);
     QVERIFY2(m_boxes->texts().isEmpty(), qPrintable(m_boxes->texts().join(QLatin1Char('|'))));
+}
+
+// The same catalogue over TLS: with its certificate trusted the window loads it (catalogue and
+// covers); without, the window gets nothing and says so. Media stay out of this: the media
+// framework trusts only the system store.
+void TestEndToEnd::httpsCatalogueIsVerified()
+{
+    QTemporaryDir certDir;
+    const TestCertificate cert = TestCertificate::make(certDir.path());
+    if (!cert.isValid())
+        QSKIP("openssl could not make a test certificate");
+    CatalogueServer tlsServer(m_db);
+    QVERIFY2(
+        tlsServer.start(QHostAddress::LocalHost, 0, cert.certificate, cert.key), qPrintable(tlsServer.errorString()));
+    int apiAnswers = 0;
+    int coverAnswers = 0;
+    connect(&tlsServer, &CatalogueServer::requestHandled, this, [&](const QString &path, const QString &, int status) {
+        if (status != 200)
+            return;
+        if (path == QLatin1String("/music/api.php"))
+            ++apiAnswers;
+        else
+            ++coverAnswers;
+    });
+    qputenv("VELORA_SERVER_URL", QStringLiteral("https://127.0.0.1:%1").arg(tlsServer.port()).toUtf8());
+    auto closeWindow = [](MainWindow *window) {
+        if (auto *player = window->findChild<MusicPlayer *>())
+            player->stop();
+        delete window;
+    };
+
+    qputenv("VELORA_SERVER_CA_FILE", QFile::encodeName(cert.certificatePath));
+    m_boxes->clear();
+    auto *trusting = new MainWindow;
+    trusting->show();
+    auto *albums = trusting->findChild<QListWidget *>(QStringLiteral("albumList"));
+    auto *songs = trusting->findChild<QListWidget *>(QStringLiteral("allSongsList"));
+    QTRY_COMPARE_WITH_TIMEOUT(albums->count(), 3, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(songs->count(), 9, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(coverAnswers, 3, 10000);
+    QVERIFY(m_boxes->texts().isEmpty());
+    closeWindow(trusting);
+
+    qunsetenv("VELORA_SERVER_CA_FILE");
+    qunsetenv("VELORA_SERVER_INSECURE");
+    const int answersBefore = apiAnswers;
+    auto *doubting = new MainWindow;
+    doubting->show();
+    // The empty catalogue is reported with a warning box once the refused load ends.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_boxes->texts().isEmpty(), 15000);
+    QCOMPARE(doubting->findChild<QListWidget *>(QStringLiteral("albumList"))->count(), 0);
+    QCOMPARE(doubting->findChild<QListWidget *>(QStringLiteral("allSongsList"))->count(), 0);
+    QCOMPARE(apiAnswers, answersBefore);
+    closeWindow(doubting);
+    m_boxes->clear();
 }
 
 QTEST_MAIN(TestEndToEnd)
