@@ -246,6 +246,13 @@ void TestEndToEnd::httpsCatalogueIsVerified()
             ++coverAnswers;
     });
     qputenv("VELORA_SERVER_URL", QStringLiteral("https://127.0.0.1:%1").arg(tlsServer.port()).toUtf8());
+    auto emptyCatalogueReported = [this] {
+        for (const QString &text : m_boxes->texts()) {
+            if (text.contains(QStringLiteral("歌曲数据为空")) || text.contains(QStringLiteral("Song data is empty")))
+                return true;
+        }
+        return false;
+    };
     auto closeWindow = [](MainWindow *window) {
         if (auto *player = window->findChild<MusicPlayer *>())
             player->stop();
@@ -261,7 +268,9 @@ void TestEndToEnd::httpsCatalogueIsVerified()
     QTRY_COMPARE_WITH_TIMEOUT(albums->count(), 3, 15000);
     QTRY_COMPARE_WITH_TIMEOUT(songs->count(), 9, 15000);
     QTRY_COMPARE_WITH_TIMEOUT(coverAnswers, 3, 10000);
-    QVERIFY(m_boxes->texts().isEmpty());
+    // (An auto-played song may report that its media could not be fetched over TLS: the media
+    // framework does not know this certificate. Only the catalogue's own path is checked here.)
+    QVERIFY(!emptyCatalogueReported());
     closeWindow(trusting);
 
     qunsetenv("VELORA_SERVER_CA_FILE");
@@ -270,7 +279,7 @@ void TestEndToEnd::httpsCatalogueIsVerified()
     auto *doubting = new MainWindow;
     doubting->show();
     // The empty catalogue is reported with a warning box once the refused load ends.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_boxes->texts().isEmpty(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(emptyCatalogueReported(), 15000);
     QCOMPARE(doubting->findChild<QListWidget *>(QStringLiteral("albumList"))->count(), 0);
     QCOMPARE(doubting->findChild<QListWidget *>(QStringLiteral("allSongsList"))->count(), 0);
     QCOMPARE(apiAnswers, answersBefore);
