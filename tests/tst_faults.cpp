@@ -23,6 +23,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -450,8 +452,16 @@ void TestFaults::windowClosedWhileScanning()
     auto *manager = window->findChild<LocalMusicManager *>();
     QSignalSpy progress(manager, &LocalMusicManager::scanProgress);
     window->setFolderChooser([&](QWidget *) { return big.path(); });
+    // Stop waiting from the progress signal itself: polling can miss a scan this short.
+    QEventLoop wait;
+    connect(manager, &LocalMusicManager::scanProgress, &wait, [&] {
+        if (progress.count() > 3)
+            wait.quit();
+    });
+    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
     QMetaObject::invokeMethod(window, "selectMusicFolder");
-    QTRY_VERIFY(progress.count() > 3);
+    wait.exec();
+    QVERIFY(progress.count() > 3);
     QVERIFY(manager->isScanning());
     window->close(); // the exit question is answered with yes
     delete window;
