@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QProcess>
@@ -66,10 +67,13 @@ QStringList unfinished(const QList<Message> &messages)
 
 QStringList programSources()
 {
+    // Every folder of the program: the core library's texts share the catalogues with the window's.
     QStringList files;
-    const QDir dir(SourceDir);
-    for (const QString &name : dir.entryList({QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui")}, QDir::Files))
-        files.append(dir.absoluteFilePath(name));
+    QDirIterator it(SourceDir, {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
     return files;
 }
 
@@ -93,7 +97,7 @@ private slots:
 void TestTranslations::everyEnglishEntryIsFinished()
 {
     QString error;
-    const QList<Message> messages = readTs(SourceDir + QStringLiteral("/translations/vl_en.ts"), &error);
+    const QList<Message> messages = readTs(SourceDir + QStringLiteral("/gui/translations/vl_en.ts"), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(!messages.isEmpty());
     const QStringList problems = unfinished(messages);
@@ -103,7 +107,7 @@ void TestTranslations::everyEnglishEntryIsFinished()
 void TestTranslations::placeholdersAreKept()
 {
     QString error;
-    const QList<Message> messages = readTs(SourceDir + QStringLiteral("/translations/vl_en.ts"), &error);
+    const QList<Message> messages = readTs(SourceDir + QStringLiteral("/gui/translations/vl_en.ts"), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     static const QRegularExpression placeholder(QStringLiteral("%\\d+"));
     QStringList problems;
@@ -132,7 +136,7 @@ void TestTranslations::noSourceTextIsMissingFromTheCatalogue()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString copy = dir.filePath(QStringLiteral("vl_en.ts"));
-    QVERIFY(QFile::copy(SourceDir + QStringLiteral("/translations/vl_en.ts"), copy));
+    QVERIFY(QFile::copy(SourceDir + QStringLiteral("/gui/translations/vl_en.ts"), copy));
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
 
     QProcess process;

@@ -1,0 +1,22 @@
+# cmake -DBINARY=<file> -P CheckCoreOnlyBinary.cmake
+# Fails when a tool that should link the core library only (the catalogue server) links Qt
+# Widgets or carries the player's resource collection (style sheets, icons, translations).
+execute_process(COMMAND readelf -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "readelf could not read ${BINARY}")
+endif()
+if(dynamic MATCHES "libQt6Widgets")
+    message(FATAL_ERROR "${BINARY} links Qt Widgets")
+endif()
+execute_process(COMMAND nm ${BINARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "nm could not read ${BINARY}")
+endif()
+if(symbols MATCHES "qInitResources_velora")
+    message(FATAL_ERROR "${BINARY} carries the player's resources")
+endif()
+file(STRINGS ${BINARY} names ENCODING UTF-16BE REGEX "^(default|white)\\.css$|^vl_(en|zh)\\.qm$")
+if(names)
+    message(FATAL_ERROR "${BINARY} carries the player's resource files: ${names}")
+endif()
+message(STATUS "${BINARY}: no Qt Widgets, no player resources")
