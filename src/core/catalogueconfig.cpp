@@ -1,5 +1,7 @@
 #include "catalogueconfig.h"
 
+#include "settings.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
@@ -8,7 +10,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSet>
-#include <QSettings>
 #include <QSslCertificate>
 
 namespace CatalogueConfig {
@@ -29,14 +30,13 @@ struct Configured
     QString source; // the variable or key it came from, for messages
 };
 
-// The environment variable when it holds something, else the settings key.
-Configured configured(const char *envName, const char *settingsKey)
+// The environment variable when it holds something, else the setting.
+Configured configured(const char *envName, Settings::CatalogueKey key)
 {
     const QString fromEnv = qEnvironmentVariable(envName).trimmed();
     if (!fromEnv.isEmpty())
         return {fromEnv, QLatin1String(envName)};
-    QSettings settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"));
-    return {settings.value(QLatin1String(settingsKey)).toString().trimmed(), QLatin1String(settingsKey)};
+    return {Settings().catalogueValue(key).trimmed(), Settings::catalogueKeyName(key)};
 }
 
 // Settings are read for every request; a bad value is reported once, not per request.
@@ -62,7 +62,7 @@ void warnInvalid(const Configured &value)
 
 QUrl baseUrl()
 {
-    const Configured value = configured("VELORA_SERVER_URL", "server/baseUrl");
+    const Configured value = configured("VELORA_SERVER_URL", Settings::CatalogueKey::ServerUrl);
     const QString &text = value.text;
     QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid() || url.host().isEmpty()
@@ -94,12 +94,12 @@ QUrl mediaBaseUrl()
 
 QString trustedCertificatesFile()
 {
-    return configured("VELORA_SERVER_CA_FILE", "server/trustedCertificates").text;
+    return configured("VELORA_SERVER_CA_FILE", Settings::CatalogueKey::TrustedCertificates).text;
 }
 
 bool skipCertificateCheck()
 {
-    const Configured value = configured("VELORA_SERVER_INSECURE", "server/skipCertificateCheck");
+    const Configured value = configured("VELORA_SERVER_INSECURE", Settings::CatalogueKey::SkipCertificateCheck);
     const QString text = value.text.toLower();
     if (text.isEmpty() || text == QLatin1String("0") || text == QLatin1String("false") || text == QLatin1String("no")
         || text == QLatin1String("off"))
@@ -114,7 +114,7 @@ bool skipCertificateCheck()
 
 int transferTimeoutMs()
 {
-    const Configured value = configured("VELORA_SERVER_TIMEOUT_MS", "server/transferTimeoutMs");
+    const Configured value = configured("VELORA_SERVER_TIMEOUT_MS", Settings::CatalogueKey::TransferTimeoutMs);
     const QString &text = value.text;
     if (text.isEmpty())
         return DefaultTransferTimeoutMs;

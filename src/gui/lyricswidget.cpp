@@ -3,11 +3,11 @@
 #include <QFont>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -39,8 +39,11 @@ void LyricsWidget::setLyrics(const QString &lrcText)
     m_hasTimestamps = false;
     m_currentLine = -1;
     m_scrollOffset = 0; // a wheel offset belongs to the previous song
-    if (!lrcText.isEmpty())
-        parseLrc(lrcText);
+    if (!lrcText.isEmpty()) {
+        ParsedLyrics parsed = parseLrc(lrcText);
+        m_lines = std::move(parsed.lines);
+        m_hasTimestamps = parsed.hasTimestamps;
+    }
     update();
 }
 
@@ -50,38 +53,6 @@ void LyricsWidget::clear()
     m_currentLine = -1;
     m_scrollOffset = 0;
     update();
-}
-
-void LyricsWidget::parseLrc(const QString &lrcText)
-{
-    const QStringList parts = lrcText.split(QLatin1Char('\n'));
-    m_hasTimestamps = false;
-
-    // One tag per line: two-digit minutes and seconds, an optional two-digit fraction (hundredths).
-    const QRegularExpression tag(QStringLiteral("\\[(\\d{2}):(\\d{2})(?:[.:](\\d{2}))?\\](.*)"));
-
-    for (const QString &part : parts) {
-        const QString trimmed = part.trimmed(); // also drops the CR of CR LF text
-        if (trimmed.isEmpty())
-            continue;
-
-        const QRegularExpressionMatch match = tag.match(trimmed);
-        if (!match.hasMatch()) {
-            m_lines.append(LyricLine{-1, trimmed});
-            continue;
-        }
-
-        // A tag without text still says the lyrics are timed.
-        m_hasTimestamps = true;
-        const int minutes = match.capturedView(1).toInt();
-        const int seconds = match.capturedView(2).toInt();
-        const int hundredths = match.hasCaptured(3) ? match.capturedView(3).toInt() : 0;
-        const QString text = match.captured(4).trimmed();
-        if (text.isEmpty())
-            continue;
-        const int timeMs = (minutes * 60 + seconds) * 1000 + hundredths * 10;
-        m_lines.append(LyricLine{timeMs, text});
-    }
 }
 
 void LyricsWidget::updatePosition(qint64 positionMs)

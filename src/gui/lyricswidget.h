@@ -1,17 +1,12 @@
 #pragma once
 
+#include "lrcparser.h"
+
 #include <QList>
 #include <QPalette>
 #include <QRect>
 #include <QString>
 #include <QWidget>
-
-// One line of LRC lyrics. Untimed lines (no valid time tag) carry time -1.
-struct LyricLine
-{
-    qint64 time = -1; // start in milliseconds; -1 = no time tag
-    QString text;     // trimmed; never empty for a timed line
-};
 
 // One row that a paint draws: the line, its rectangle and its emphasis.
 struct LyricRow
@@ -59,8 +54,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void parseLrc(const QString &lrcText);
-
     QList<LyricLine> m_lines;
     int m_currentLine = -1;
     int m_scrollOffset = 0;
