@@ -141,7 +141,13 @@ void TestTranslations::noSourceTextIsMissingFromTheCatalogue()
 
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(lupdate, programSources() + QStringList{QStringLiteral("-ts"), copy, QStringLiteral("-no-obsolete"),
+    // Headers are included by file name from every folder of the program, as the build does;
+    // lupdate reads them to learn which translation context a class's tr() speaks in.
+    QStringList includes{QStringLiteral("-I"), SourceDir};
+    QDirIterator dirs(SourceDir, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (dirs.hasNext())
+        includes << QStringLiteral("-I") << dirs.next();
+    process.start(lupdate, includes + programSources() + QStringList{QStringLiteral("-ts"), copy, QStringLiteral("-no-obsolete"),
                                                          QStringLiteral("-locations"), QStringLiteral("none"),
                                                          QStringLiteral("-silent")});
     QVERIFY(process.waitForFinished(60000));

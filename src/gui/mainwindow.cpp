@@ -3,13 +3,14 @@
 
 #include "apiclient.h"
 #include "localmusicmanager.h"
+#include "windowchrome.h"
+#include "windowtext.h"
 
-#include <QComboBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDebug>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSlider>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTranslator>
@@ -17,9 +18,11 @@
 namespace {
 
 constexpr int FirstLoadDelayMs = 100;
-constexpr int SearchButtonPlacementDelayMs = 10;
-constexpr int InitialVolume = 80;
-constexpr int SearchButtonSize = 26;
+
+const QString ChineseResource = QStringLiteral(":/translations/vl_zh.qm");
+const QString EnglishResource = QStringLiteral(":/translations/vl_en.qm");
+const QString ChineseFile = QStringLiteral("vl_zh.qm");
+const QString EnglishFile = QStringLiteral("vl_en.qm");
 
 } // namespace
 
@@ -28,89 +31,93 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui::MainWindow)
     , m_apiClient(new ApiClient(this))
     , m_player(new MusicPlayer(this))
-    , m_statusTimer(new QTimer(this))
     , m_localMusicManager(new LocalMusicManager(this))
     , m_translator(new QTranslator(this))
-    , m_settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"))
 {
     ui->setupUi(this);
+    makePages();
+    connectPages();
 
-    // The window draws its own frame and shadow.
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setWindowTitle(tr("维洛拉"));
+    loadTranslation(m_preferences->load());
+    m_localPage->restore();
 
-    setupSidebarTabs();
-    setupPlayerControls();
-    setupLocalMusicConnections();
-    setupSettingsMenu();
-    setupConnections();
-    setupSearchModeConnection();
-    setupSearchButton();
-    loadSettings();
-    loadLocalMusicFromSettings();
-
-    ui->centralStack->setCurrentIndex(0);
-    if (!m_tabButtons.isEmpty())
-        m_tabButtons.first()->setChecked(true);
+    showPage(pageNumber(PageIndex::Albums));
+    m_sidebar->checkFirst();
 
     // Not inside the constructor: the window shows first, and an early explicit call wins.
     QTimer::singleShot(FirstLoadDelayMs, this, &MainWindow::loadData);
 
-    m_player->setVolume(InitialVolume);
-    updateVolumeIcon(InitialVolume);
-
-    m_statusTimer->setSingleShot(true);
-    connect(m_statusTimer, &QTimer::timeout, this, &MainWindow::clearStatusLine);
+    m_playerBar->setVolume(PlayerBar::InitialVolume);
 }
 
 MainWindow::~MainWindow()
 {
-    saveLocalMusicToSettings();
+    m_localPage->save();
     // The children outlive this body; the player stops while it is destroyed and reports it,
-    // and no slot of this window may run once the form is gone.
+    // and no slot of this window or its pages may run once the form is gone.
     disconnect(m_player, nullptr, this, nullptr);
     disconnect(m_apiClient, nullptr, this, nullptr);
     disconnect(m_localMusicManager, nullptr, this, nullptr);
-    if (m_volumeSlider)
-        m_volumeSlider->removeEventFilter(this);
+    const QList<QObject *> pages = { m_preferences, m_lyricsPage, m_localPage, m_queue, m_playerBar, m_charts,
+        m_catalogue, m_search, m_sidebar, m_status, m_chrome };
+    qDeleteAll(pages);
     delete ui;
     ui = nullptr;
 }
 
-void MainWindow::setupConnections()
+// The pages in the order their widgets were first set up; each takes the form's widgets it owns.
+void MainWindow::makePages()
 {
-    connect(ui->addBtn, &QPushButton::clicked, this, [this] { openProductPage(); });
-    connect(ui->searchInput, &QLineEdit::returnPressed, this, &MainWindow::searchSongs);
-    connect(ui->logo, &QPushButton::clicked, this, [this] { refreshCatalogue(); });
+    m_chrome = new WindowChrome(
+        this, { ui->logo, ui->addBtn, ui->minBtn, ui->closeBtn, { ui->headerFrame, ui->frameMenu } });
+    m_status = new StatusLine(ui->statusBar, this);
+    m_sidebar = new Sidebar(ui->tabContainer, this);
+    m_playerBar = new PlayerBar(m_player, m_status, this,
+        { ui->playBtn, ui->prevBtn, ui->nextBtn, ui->modeBtn, ui->lyricsToggleBtn, ui->volumeIcon, ui->progressSlider,
+            ui->playerTimeLabel, ui->currentSongLabel });
+    m_localPage = new LocalPage(m_localMusicManager, &m_settings, m_status, this,
+        { ui->localMusicList, ui->selectFolderBtn, ui->scanLocalBtn, ui->clearLocalBtn });
+    m_preferences = new PreferencesMenu(&m_settings, m_status, this, ui->menuBtn);
+    m_catalogue = new CataloguePages(m_apiClient, m_status, ui->albumList, ui->allSongsList, this);
+    m_charts = new ChartsPage(m_apiClient, m_catalogue, m_status, ui->rankingList, ui->rankingTypeSelector, this);
+    m_queue = new QueuePage(
+        m_player, m_status, ui->playlistList, ui->playlistInfo, ui->playAllBtn, ui->clearPlaylistBtn, this);
+    m_lyricsPage = new LyricsPage(
+        m_player, m_catalogue, ui->lyricsTitle, ui->lyricsArtist, ui->lyricsAlbum, ui->lyricsWidget, this);
+    m_search = new SearchBar(m_status, ui->searchInput, ui->searchModeCombo, this);
+}
 
-    connect(ui->albumList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
-        const int id = item->data(Qt::UserRole).toInt();
-        if (id > 0)
-            playAlbum(id);
+void MainWindow::connectPages()
+{
+    connect(ui->addBtn, &QAbstractButton::clicked, this, [this] { m_preferences->openProductPage(); });
+    connect(ui->logo, &QAbstractButton::clicked, this, [this] { refreshCatalogue(); });
+    connect(m_sidebar, &Sidebar::tabClicked, this, &MainWindow::onTabClicked);
+    connect(m_search, &SearchBar::searchRequested, this, &MainWindow::searchSongs);
+
+    // Every page starts a list the same way.
+    connect(m_catalogue, &CataloguePages::playRequested, this, &MainWindow::playSongs);
+    connect(m_charts, &ChartsPage::playRequested, this, &MainWindow::playSongs);
+    connect(m_queue, &QueuePage::playRequested, this, &MainWindow::playSongs);
+    connect(m_localPage, &LocalPage::playRequested, this, &MainWindow::playSongs);
+    connect(m_catalogue, &CataloguePages::songActivated, this, &MainWindow::playAppendedSong);
+    connect(m_charts, &ChartsPage::songActivated, this, &MainWindow::playAppendedSong);
+    connect(m_localPage, &LocalPage::addRequested, this, [this](const Song &song) {
+        m_player->addToPlaylist(song);
+        m_queue->refresh();
     });
-    connect(ui->allSongsList, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem *item) { playAllSongsItem(item); });
-    connect(ui->playlistList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
-        const int index = item->data(Qt::UserRole).toInt();
-        if (index >= 0)
-            m_player->play(index);
-    });
-    connect(ui->rankingList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
-        onRankingItemClicked(ui->rankingList->row(item), item->data(Qt::UserRole + 1).toString());
-    });
-    connect(ui->rankingTypeSelector, &QComboBox::currentIndexChanged, this, [this](int index) {
-        loadRanking(index == 0 ? QStringLiteral("artist") : QStringLiteral("song"));
-    });
-    connect(ui->playAllBtn, &QPushButton::clicked, this, [this] { playCurrentPlaylistFromStart(); });
-    connect(ui->clearPlaylistBtn, &QPushButton::clicked, this, &MainWindow::clearPlaylist);
-    connect(ui->closeBtn, &QPushButton::clicked, this, &MainWindow::close);
-    connect(ui->minBtn, &QPushButton::clicked, this, &MainWindow::showMinimized);
-    connect(ui->playBtn, &QPushButton::clicked, this, &MainWindow::onPlayPause);
-    connect(ui->nextBtn, &QPushButton::clicked, this, &MainWindow::onNext);
-    connect(ui->prevBtn, &QPushButton::clicked, this, &MainWindow::onPrevious);
-    connect(ui->progressSlider, &QSlider::sliderMoved, this, [this](int value) { seekToSliderValue(value); });
-    connect(ui->modeBtn, &QPushButton::clicked, this, [this] { cyclePlayMode(); });
+
+    connect(m_catalogue, &CataloguePages::pageRequested, this, &MainWindow::showPage);
+    connect(m_localPage, &LocalPage::pageRequested, this, &MainWindow::showPage);
+    connect(m_catalogue, &CataloguePages::countsChanged, this, &MainWindow::updateTabCounts);
+    connect(m_queue, &QueuePage::countChanged, this, &MainWindow::updateTabCounts);
+    connect(m_localPage, &LocalPage::countChanged, this, &MainWindow::updateTabCounts);
+    connect(m_catalogue, &CataloguePages::loadingChanged, this, &MainWindow::setLoadingState);
+    connect(m_catalogue, &CataloguePages::catalogueLoaded, this, &MainWindow::checkAutoPlay);
+
+    connect(m_playerBar, &PlayerBar::playPauseClicked, this, &MainWindow::onPlayPause);
+    connect(m_playerBar, &PlayerBar::lyricsToggled, this, &MainWindow::toggleLyricsView);
+    connect(m_preferences, &PreferencesMenu::autoPlayToggled, this, &MainWindow::onAutoPlayToggled);
+    connect(m_preferences, &PreferencesMenu::languageTriggered, this, &MainWindow::onLanguageChanged);
 
     connect(m_player, &MusicPlayer::songChanged, this, &MainWindow::onSongChanged);
     connect(m_player, &MusicPlayer::positionChanged, this, &MainWindow::onPositionChanged);
@@ -121,62 +128,62 @@ void MainWindow::setupConnections()
     connect(m_player, &MusicPlayer::error, this, &MainWindow::onApiError);
     connect(m_apiClient, &ApiClient::error, this, &MainWindow::onApiError);
     connect(m_apiClient, &ApiClient::networkError, this, &MainWindow::onNetworkError);
-
-    connect(m_localMusicManager, &LocalMusicManager::scanProgress, this, &MainWindow::onLocalScanProgress);
-    connect(m_localMusicManager, &LocalMusicManager::scanFinished, this, &MainWindow::onLocalScanFinished);
-    connect(m_localMusicManager, &LocalMusicManager::musicListChanged, this,
-            &MainWindow::onLocalMusicListChanged);
-    connect(m_localMusicManager, &LocalMusicManager::scanError, this,
-            [this](const QString &error) { showToast(tr("扫描错误: ") + error, true); });
 }
 
-void MainWindow::setupSearchModeConnection()
+void MainWindow::setFolderChooser(FolderChooser chooser)
 {
-    connect(ui->searchModeCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onSearchModeChanged);
-    ui->searchModeCombo->setCurrentIndex(0);
+    m_localPage->setFolderChooser(std::move(chooser));
 }
 
-void MainWindow::setupSearchButton()
+// ---- Shared actions ----
+
+void MainWindow::playSongs(const QList<Song> &songs, int index)
 {
-    m_searchButton = new QPushButton(ui->searchInput);
-    m_searchButton->setIcon(QIcon(QStringLiteral(":/icons/search.svg")));
-    m_searchButton->setIconSize(QSize(14, 14));
-    m_searchButton->setFixedSize(SearchButtonSize, SearchButtonSize);
-    m_searchButton->setCursor(Qt::PointingHandCursor);
-    m_searchButton->setStyleSheet(QStringLiteral("QPushButton {    background: transparent;    border: none;    "
-                                                 "border-radius: 12px;}QPushButton:hover {    background: "
-                                                 "rgba(255, 255, 255, 0.1);}"));
-    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::searchSongs);
-    // The line edit has its final size only once the layout has run.
-    QTimer::singleShot(SearchButtonPlacementDelayMs, this, &MainWindow::positionSearchButton);
+    m_player->setPlaylist(songs);
+    m_player->play(index);
+    m_queue->refresh();
 }
 
-void MainWindow::positionSearchButton()
+void MainWindow::playAppendedSong(int songId)
 {
-    if (!m_searchButton || !ui || !ui->searchInput)
+    if (songId <= 0 || !m_catalogue->containsSong(songId))
         return;
-    const int w = ui->searchInput->width();
-    const int h = ui->searchInput->height();
-    if (w < 0 || h < 0)
-        return;
-    const int y = h > SearchButtonSize ? (h - SearchButtonSize) / 2 : 0;
-    m_searchButton->setGeometry(w - SearchButtonSize, y, SearchButtonSize, SearchButtonSize);
-    m_searchButton->raise();
+    addToPlaylist(songId);
+    m_player->play(static_cast<int>(m_player->playlist().size()) - 1);
 }
 
-void MainWindow::loadData()
+void MainWindow::onTabClicked(int index)
 {
-    if (m_isLoading) {
-        qDebug() << tr("正在加载中，跳过");
-        return;
+    showPage(index);
+    m_status->showNotice(Sidebar::switchMessage(index));
+    if (index == pageNumber(PageIndex::Charts)) {
+        m_charts->load(ChartKind::Artist);
+        m_search->setLocalMode(false);
+    } else {
+        m_search->setLocalMode(index == pageNumber(PageIndex::Local));
     }
-    if (m_dataLoaded) {
-        qDebug() << tr("数据已加载，跳过");
-        return;
+}
+
+void MainWindow::showPage(int index)
+{
+    ui->centralStack->setCurrentIndex(index);
+}
+
+void MainWindow::updateTabCounts()
+{
+    m_sidebar->setCounts(static_cast<int>(m_catalogue->albums().size()), static_cast<int>(m_catalogue->songs().size()),
+        static_cast<int>(m_queue->songs().size()), m_localPage->libraryCount());
+}
+
+void MainWindow::setLoadingState(bool loading)
+{
+    if (loading) {
+        showToast(tr("加载中..."), false, true);
+        setCursor(Qt::WaitCursor);
+    } else {
+        showToast(tr("就绪"));
+        setCursor(Qt::ArrowCursor);
     }
-    m_isLoading = true;
-    setLoadingState(true);
-    loadAlbums();
 }
 
 // The logo refreshes the catalogue: the lists empty at once and refill when the load answers.
@@ -184,24 +191,228 @@ void MainWindow::loadData()
 // once instead of staying empty while the queue plays on.
 void MainWindow::refreshCatalogue()
 {
-    ++m_albumGridGeneration;
-    ui->albumList->clear();
-    ui->allSongsList->clear();
-    ui->playlistList->clear();
-    ui->rankingList->clear();
-    updatePlaylistView();
-    m_dataLoaded = false;
+    m_catalogue->reload();
+    m_charts->clear();
+    m_queue->refresh();
     loadData();
+}
+
+// ---- Catalogue pages ----
+
+void MainWindow::searchSongs()
+{
+    const QString keyword = m_search->keyword();
+    if (m_search->isLocalMode())
+        m_localPage->search(keyword);
+    else
+        m_catalogue->search(keyword);
 }
 
 void MainWindow::onApiError(const QString &message)
 {
-    m_isLoading = false;
+    m_catalogue->loadFailed();
     showToast(tr("API错误: ") + message, true);
 }
 
 void MainWindow::onNetworkError(const QString &message)
 {
-    m_isLoading = false;
+    m_catalogue->loadFailed();
     showToast(tr("网络错误: ") + message, true);
+}
+
+// ---- Player bar ----
+
+void MainWindow::onPlayPause()
+{
+    qDebug() << tr("onPlayPause 被调用，当前状态:") << m_player->playbackState();
+    if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+        m_player->pause();
+        return;
+    }
+    if (m_player->playlist().isEmpty()) {
+        if (m_catalogue->songs().isEmpty()) {
+            showToast(tr("没有可播放的歌曲，请先刷新数据"), true);
+            return;
+        }
+        playSongs(m_catalogue->songs(), 0);
+        return;
+    }
+    m_player->play(-1);
+}
+
+void MainWindow::onPositionChanged(qint64 position)
+{
+    if (m_playerBar->showPosition(position))
+        m_lyricsPage->followPosition(m_player->position());
+}
+
+void MainWindow::onSongChanged(const Song &song)
+{
+    qDebug() << tr("========== onSongChanged 被调用 ==========");
+    qDebug() << tr("歌曲 ID:") << song.id;
+    qDebug() << tr("歌曲标题:") << song.title;
+    qDebug() << tr("歌曲艺术家:") << song.artist;
+    qDebug() << tr("===========================================");
+
+    m_playerBar->showSong(song);
+    updateLyrics();
+    m_queue->highlightCurrent();
+    m_catalogue->highlightSong(song.id);
+    if (song.id > 0)
+        m_apiClient->incrementPlayCount(song.id);
+    updatePlayButtonIcon();
+}
+
+void MainWindow::onPlaybackStateChanged(QMediaPlayer::PlaybackState state)
+{
+    qDebug() << tr("onPlaybackStateChanged 触发，状态:") << state;
+    updatePlayButtonIcon();
+}
+
+// ---- Playlist page ----
+
+void MainWindow::addToPlaylist(int songId)
+{
+    if (!m_catalogue->containsSong(songId))
+        return;
+    const Song song = m_catalogue->song(songId);
+    m_player->addToPlaylist(song);
+    showToast(tr("已添加: %1").arg(song.title));
+}
+
+// ---- Charts page ----
+
+// ---- Lyrics page ----
+
+void MainWindow::toggleLyricsView()
+{
+    if (ui->lyricsToggleBtn->isChecked()) {
+        updateLyrics();
+        showPage(pageNumber(PageIndex::Lyrics));
+        return;
+    }
+    showPage(m_sidebar->checkedIndex());
+}
+
+// ---- Local music ----
+
+// ---- Preferences ----
+
+void MainWindow::onAutoPlayToggled(bool checked)
+{
+    m_preferences->storeAutoPlay(checked);
+    const QList<Song> &all = m_catalogue->songs();
+    if (!checked || all.isEmpty() || m_player->playbackState() == QMediaPlayer::PlayingState)
+        return;
+    if (m_queue->songs().isEmpty())
+        playSongs(all, 0);
+    else
+        m_player->play(0);
+    // Names the song that really starts: a queue kept from before begins with its own song.
+    const QString title = m_queue->songs().isEmpty() ? all.first().title : m_queue->songs().first().title;
+    showToast(tr("开始播放: %1").arg(title));
+}
+
+void MainWindow::checkAutoPlay()
+{
+    const QList<Song> &all = m_catalogue->songs();
+    if (!m_settings.autoPlay() || all.isEmpty())
+        return;
+    // A catalogue reload while the user listens must not restart the list under them.
+    if (m_player->playbackState() == QMediaPlayer::PlayingState)
+        return;
+    qDebug() << tr("自动播放已启用，开始播放...");
+    playSongs(all, 0);
+    showToast(tr("自动播放: %1").arg(all.first().title));
+}
+
+// ---- Languages ----
+
+void MainWindow::onLanguageChanged(QAction *action)
+{
+    const QString language = action->data().toString();
+    m_settings.setLanguage(language);
+    loadTranslation(language);
+    refreshUITexts();
+    // Looked up after the new catalogue is installed, so it speaks the new language.
+    showToast(language == QLatin1String("zh") ? tr("已切换到简体中文") : tr("Switched to English"));
+}
+
+void MainWindow::loadTranslation(const QString &language)
+{
+    // Removed whatever it holds: the Chinese catalogue is empty but installed all the same,
+    // and installing it twice would leave it in the application's list twice.
+    QCoreApplication::removeTranslator(m_translator);
+
+    const bool english = language == QLatin1String("en");
+    const QString resource = english ? EnglishResource : ChineseResource;
+    if (m_translator->load(resource)) {
+        QCoreApplication::installTranslator(m_translator);
+        qDebug() << tr("已加载翻译:") << resource;
+    } else {
+        qDebug() << tr("加载翻译失败:") << resource;
+        const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/translations/")
+            + (language == QLatin1String("zh") ? ChineseFile : EnglishFile);
+        if (m_translator->load(file)) {
+            QCoreApplication::installTranslator(m_translator);
+            qDebug() << tr("从文件加载翻译:") << file;
+        }
+    }
+    refreshUITexts();
+}
+
+// Every page and bar translates its own texts; the order matters only for the status line,
+// which shows what the refilled selectors announce.
+void MainWindow::refreshUITexts()
+{
+    m_chrome->retranslate();
+    m_sidebar->retranslate();
+    m_search->retranslate();
+    m_charts->retranslate();
+    m_queue->retranslate();
+    m_localPage->retranslate();
+    m_preferences->retranslate();
+    m_playerBar->retranslate();
+    m_lyricsPage->retranslate();
+    m_status->retranslate();
+    qDebug() << "UI retranslated successfully";
+}
+
+// ---- Window events ----
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    m_chrome->paint();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    m_playerBar->hideVolumePopupOutside(event->globalPosition().toPoint());
+    if (!m_chrome->mousePress(event))
+        QMainWindow::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_chrome->mouseMove(event))
+        QMainWindow::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_chrome->mouseRelease(event))
+        QMainWindow::mouseReleaseEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_search)
+        m_search->placeButtonOnResize();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    m_chrome->askBeforeClosing(event, m_player);
 }

@@ -1,16 +1,23 @@
 #pragma once
 
+#include "cataloguepages.h"
+#include "chartspage.h"
+#include "localpage.h"
+#include "lyricspage.h"
 #include "models.h"
 #include "musicplayer.h"
+#include "playerbar.h"
+#include "preferencesmenu.h"
+#include "queuepage.h"
+#include "searchbar.h"
+#include "settings.h"
+#include "sidebar.h"
+#include "statusline.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QMediaPlayer>
-#include <QPoint>
-#include <QSettings>
-#include <QSslConfiguration>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -20,25 +27,14 @@ class MainWindow;
 
 class ApiClient;
 class LocalMusicManager;
-class QAbstractButton;
 class QAction;
-class QActionGroup;
-class QButtonGroup;
-class QListWidgetItem;
-class QMenu;
-class QNetworkAccessManager;
-class QPushButton;
-class QSlider;
-class QTimer;
 class QTranslator;
+class WindowChrome;
 
-// The one window of the player. Owns the catalogue client, the player, the local library, the
-// translator and the settings store, and wires every page of the form to them. Its
-// implementation is split by area: construction and wiring (mainwindow.cpp), chrome and
-// sidebar (mainwindow_chrome.cpp), catalogue pages and charts (mainwindow_catalogue.cpp),
-// player bar and queue (mainwindow_player.cpp), lyrics page (mainwindow_lyrics.cpp), local
-// music and its persistence (mainwindow_local.cpp), preferences (mainwindow_prefs.cpp) and
-// languages (mainwindow_language.cpp).
+// The one window of the player, a shell: it builds the form, makes one object per page or bar
+// over the form's widgets, and wires them to each other and to the core it owns (the catalogue
+// client, the player, the local library, the translator and the settings). Its slots are the
+// window's public vocabulary; most are one-line forwards to the page that owns the work.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -53,7 +49,6 @@ public:
     void setFolderChooser(FolderChooser chooser);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -62,186 +57,108 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
-    void loadData();
+    void loadData() { m_catalogue->load(); }
 
     // Catalogue pages
-    void loadAlbums();
-    void loadAlbumSongs(int albumId);
-    void playAlbum(int albumId);
-    void loadAllSongs();
+    void loadAlbums() { m_catalogue->loadAlbums(); }
+    void loadAlbumSongs(int albumId) { m_catalogue->loadAlbumSongs(albumId); }
+    void playAlbum(int albumId) { m_catalogue->playAlbum(albumId); }
+    void loadAllSongs() { m_catalogue->loadAllSongs(); }
     void searchSongs();
-    void showSongDetail(const Song &song);
+    void showSongDetail(const Song &song) { m_catalogue->showSongDetail(song); }
 
     // Player bar
     void onPlayPause();
-    void onNext();
-    void onPrevious();
-    void onStop();
-    void onVolumeChanged(int value);
+    void onNext() { m_player->next(); }
+    void onPrevious() { m_player->previous(); }
+    void onStop() { m_playerBar->stop(); }
+    void onVolumeChanged(int value) { m_playerBar->setVolume(value); }
     void onPositionChanged(qint64 position);
-    void onDurationChanged(qint64 duration);
+    void onDurationChanged(qint64 duration) { m_playerBar->showDuration(duration); }
     void onSongChanged(const Song &song);
-    void onPlayModeChanged(MusicPlayer::PlayMode mode);
+    void onPlayModeChanged(MusicPlayer::PlayMode mode) { m_playerBar->showPlayMode(mode); }
     void onPlaybackStateChanged(QMediaPlayer::PlaybackState state);
 
     // Playlist page
-    void onPlaylistChanged();
+    void onPlaylistChanged() { m_queue->refresh(); }
     void addToPlaylist(int songId);
-    void removeFromPlaylist(int index);
-    void clearPlaylist();
-    void playPlaylistItem(int index);
+    void removeFromPlaylist(int index) { m_queue->removeAt(index); }
+    void clearPlaylist() { m_queue->clear(); }
+    void playPlaylistItem(int index) { m_player->play(index); }
 
     // Charts page
-    void loadRanking(const QString &type);
-    void loadArtistRanking();
-    void loadSongRanking();
-    void onRankingItemClicked(int index, const QString &type);
-    void playRankingArtist(const QString &artist);
+    void loadRanking(const QString &type) { m_charts->load(type); }
+    void loadArtistRanking() { m_charts->loadArtistRanking(); }
+    void loadSongRanking() { m_charts->loadSongRanking(); }
+    void onRankingItemClicked(int index, const QString &type) { m_charts->activateRow(index, type); }
+    void playRankingArtist(const QString &artist) { m_charts->playArtist(artist); }
 
     // Lyrics page
-    void updateLyrics();
-    void updateLyricsHighlight();
+    void updateLyrics() { m_lyricsPage->update(); }
+    void updateLyricsHighlight() { m_lyricsPage->followPosition(m_player->position()); }
     void toggleLyricsView();
 
     void onApiError(const QString &message);
     void onNetworkError(const QString &message);
 
-    void showToast(const QString &message, bool isError = false, bool persistent = false);
+    void showToast(const QString &message, bool isError = false, bool persistent = false)
+    {
+        m_status->show(message, isError, persistent);
+    }
 
-    void updatePlayButtonIcon();
+    void updatePlayButtonIcon() { m_playerBar->updatePlayButtonIcon(); }
 
-    // ---- Local music, preferences and languages (mainwindow_local.cpp, mainwindow_prefs.cpp,
-    // mainwindow_language.cpp) ----
-    void onSearchModeChanged(int index);
-    void scanLocalMusic();
-    void onLocalScanProgress(int current, int total, const QString &fileName);
-    void onLocalScanFinished(int totalFiles);
-    void onLocalMusicListChanged();
-    void playLocalMusic(int index);
-    void addLocalToPlaylist(int index);
-    void selectMusicFolder();
-    void filterLocalMusic(const QString &text);
-    void onAutoStartToggled(bool checked);
+    // Local music, preferences and languages
+    void onSearchModeChanged(int index) { m_search->onModeChanged(index); }
+    void scanLocalMusic() { m_localPage->scan(); }
+    void onLocalScanProgress(int current, int total, const QString &fileName)
+    {
+        m_localPage->onScanProgress(current, total, fileName);
+    }
+    void onLocalScanFinished(int totalFiles) { m_localPage->onScanFinished(totalFiles); }
+    void onLocalMusicListChanged() { m_localPage->onLibraryChanged(); }
+    void playLocalMusic(int index) { m_localPage->play(index); }
+    void addLocalToPlaylist(int index) { m_localPage->addToQueue(index); }
+    void selectMusicFolder() { m_localPage->selectMusicFolder(); }
+    void filterLocalMusic(const QString &text) { m_localPage->filter(text); }
+    void onAutoStartToggled(bool checked) { m_preferences->setAutoStart(checked); }
     void onAutoPlayToggled(bool checked);
-    void onDarkModeToggled(bool checked);
+    void onDarkModeToggled(bool checked) { m_preferences->setDarkMode(checked); }
     void onLanguageChanged(QAction *action);
-    void showAbout();
+    void showAbout() { m_preferences->showAbout(); }
     void checkAutoPlay();
-    // ---- end of slots of the local, preferences and language areas ----
 
 private:
-    // Construction and wiring (mainwindow.cpp)
-    void setupConnections();
-    void setupSearchModeConnection();
-    void setupSearchButton();
-    void positionSearchButton();
-    void refreshCatalogue();
-
-    // Sidebar and chrome (mainwindow_chrome.cpp)
-    void setupSidebarTabs();
-    void onTabClicked(QAbstractButton *button);
-    void updateTabCounts();
-    void showTabSwitchMessage(int index);
-    void setLoadingState(bool loading);
-    void clearStatusLine();
-
-    // Catalogue pages (mainwindow_catalogue.cpp)
-    void loadCover(QListWidgetItem *item, const QString &coverPath);
-    void playAllSongsItem(QListWidgetItem *item);
-
-    // Player bar and queue (mainwindow_player.cpp)
-    void setupPlayerControls();
-    void updateCurrentSongUI(const Song &song);
-    void toggleVolumeSlider();
-    void updateVolumeIcon(int volume);
-    QString formatTime(qint64 ms) const;
-    void seekToSliderValue(int value);
-    void cyclePlayMode();
-    void updatePlaylistView();
-    void highlightCurrentRows(const Song &song);
-    void playCurrentPlaylistFromStart();
+    void makePages();
+    void connectPages();
+    // The one way a list starts: the player takes the list and plays entry `index`.
+    void playSongs(const QList<Song> &songs, int index);
+    // Appends a catalogue song and starts it at once, even when it already stands in the queue.
     void playAppendedSong(int songId);
-
-    // ---- Local music, preferences and languages: private helpers ----
-    void setupLocalMusicConnections();
-    void updateLocalMusicList();
-    void removeLocalMusic(int index);
-    void clearLocalMusic();
-    void showLocalMusicContextMenu(const QPoint &pos);
-    void loadLocalMusicFromSettings();
-    void saveLocalMusicToSettings();
-    void setupSettingsMenu();
-    void loadSettings();
-    void applyTheme(bool darkMode);
-    void openProductPage();
+    void onTabClicked(int index);
+    void showPage(int index);
+    void updateTabCounts();
+    void setLoadingState(bool loading);
+    void refreshCatalogue();
     void loadTranslation(const QString &language);
     void refreshUITexts();
-    void scheduleLocalRefresh();
-    void removeStoredLocalLibrary();
-    void continueLocalRestore();
-    void finishLocalRestore();
-    void cancelLocalRestore();
-    // ---- end of private helpers of the local, preferences and language areas ----
 
     Ui::MainWindow *ui;
     ApiClient *m_apiClient = nullptr;
     MusicPlayer *m_player = nullptr;
-    QTimer *m_statusTimer = nullptr;
     LocalMusicManager *m_localMusicManager = nullptr;
     QTranslator *m_translator = nullptr;
-    QSettings m_settings;
+    Settings m_settings;
 
-    // Status line
-    QString m_statusMessage;
-    bool m_statusPersistent = false;
-
-    // Sidebar
-    QButtonGroup *m_tabGroup = nullptr;
-    QList<QPushButton *> m_tabButtons;
-
-    QPushButton *m_searchButton = nullptr;
-
-    // Catalogue load guard and the loaded catalogue
-    bool m_isLoading = false;
-    bool m_dataLoaded = false;
-    QList<Album> m_albums;
-    QList<Song> m_allSongs;
-    // One manager for every cover, so covers share connections instead of each opening its own;
-    // one TLS configuration for all its requests, since pooled connections keep the first one.
-    QNetworkAccessManager *m_coverManager = nullptr;
-    QSslConfiguration m_coverSslConfiguration;
-    int m_coverTimeoutMs = 0;
-    // Bumped whenever the album grid is emptied: a cover reply of an older grid has no tile.
-    int m_albumGridGeneration = 0;
-
-    // The list last handed to the player (the playlist page mirrors the player's queue)
-    QList<Song> m_currentPlaylist;
-
-    // Window dragging by the header
-    bool m_dragging = false;
-    QPoint m_dragStartPosition;
-    QPoint m_windowStartPosition;
-
-    // Volume pop-up
-    QSlider *m_volumeSlider = nullptr;
-    bool m_volumeSliderVisible = false;
-
-    // ---- Local music, preferences and languages: members ----
-    QList<LocalMusicFile> m_filteredLocalMusic;
-    bool m_isLocalFiltered = false;
-    QMenu *m_settingsMenu = nullptr;
-    QAction *m_autoStartAction = nullptr;
-    QAction *m_autoPlayAction = nullptr;
-    QAction *m_darkModeAction = nullptr;
-    QActionGroup *m_languageGroup = nullptr;
-    QAction *m_aboutAction = nullptr;
-    FolderChooser m_folderChooser;
-    // Library changes arrive one file at a time; the page is rebuilt once per event-loop turn.
-    bool m_localRefreshPending = false;
-    // The stored library is re-read in slices once the window runs, so a large or slow library
-    // does not hold the window back; the stored list stays untouched until that ends.
-    QStringList m_pendingRestore;
-    qsizetype m_storedLocalEntries = 0;
-    bool m_restoringLocal = false;
-    // ---- end of members of the local, preferences and language areas ----
+    WindowChrome *m_chrome = nullptr;
+    StatusLine *m_status = nullptr;
+    Sidebar *m_sidebar = nullptr;
+    SearchBar *m_search = nullptr;
+    CataloguePages *m_catalogue = nullptr;
+    ChartsPage *m_charts = nullptr;
+    PlayerBar *m_playerBar = nullptr;
+    QueuePage *m_queue = nullptr;
+    LocalPage *m_localPage = nullptr;
+    LyricsPage *m_lyricsPage = nullptr;
+    PreferencesMenu *m_preferences = nullptr;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "models.h"
+
+#include <QList>
+#include <QObject>
+
+class MusicPlayer;
+class QAbstractButton;
+class QLabel;
+class QListWidget;
+class StatusLine;
+
+// The playlist page: the player's queue as rows, "play all" and "clear". It mirrors the queue
+// the player holds and never keeps one of its own.
+class QueuePage : public QObject
+{
+    Q_OBJECT
+
+public:
+    QueuePage(MusicPlayer *player, StatusLine *status, QListWidget *list, QLabel *info, QAbstractButton *playAllButton,
+        QAbstractButton *clearButton, QObject *parent);
+
+    // The list last handed to the player, as this page shows it.
+    const QList<Song> &songs() const { return m_songs; }
+    // Rebuilds the rows from the player's queue.
+    void refresh();
+    void highlightCurrent();
+    void removeAt(int index);
+    void clear();
+    void retranslate();
+
+signals:
+    void playRequested(const QList<Song> &songs, int index);
+    void countChanged();
+
+private:
+    MusicPlayer *m_player;
+    StatusLine *m_status;
+    QListWidget *m_list;
+    QLabel *m_info;
+    QAbstractButton *m_playAllButton;
+    QAbstractButton *m_clearButton;
+    QList<Song> m_songs;
+};

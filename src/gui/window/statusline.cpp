@@ -1,0 +1,59 @@
+#include "statusline.h"
+
+#include "windowtext.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+
+constexpr int StatusTimeoutMs = 3000;
+
+} // namespace
+
+StatusLine::StatusLine(QLabel *label, QObject *parent)
+    : QObject(parent)
+    , m_label(label)
+    , m_timer(new QTimer(this))
+{
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &StatusLine::clear);
+}
+
+void StatusLine::show(const QString &message, bool isError, bool persistent)
+{
+    m_message = message;
+    m_persistent = persistent;
+    m_label->setText(message);
+    m_timer->stop();
+    if (!persistent)
+        m_timer->start(StatusTimeoutMs);
+    if (isError) {
+        QMessageBox box(QMessageBox::Warning, WindowText::tr("提示"), message, QMessageBox::Ok);
+        box.exec();
+    }
+}
+
+void StatusLine::showNotice(const QString &message)
+{
+    // The loading message must stay visible until the load ends.
+    if (m_persistent)
+        return;
+    m_label->setText(message);
+    m_timer->stop();
+    m_timer->start(StatusTimeoutMs);
+}
+
+void StatusLine::clear()
+{
+    if (!m_persistent)
+        m_label->clear();
+}
+
+void StatusLine::retranslate()
+{
+    // The source text, whatever language is shown now: only the untranslated line is replaced.
+    if (m_label->text() == QStringLiteral("未播放"))
+        m_label->setText(WindowText::notPlaying());
+}
