@@ -31,6 +31,7 @@ MainWindow::MainWindow(QWidget *parent)
     , m_statusTimer(new QTimer(this))
     , m_localMusicManager(new LocalMusicManager(this))
     , m_translator(new QTranslator(this))
+    , m_qtTranslator(new QTranslator(this))
     , m_settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"))
 {
     ui->setupUi(this);

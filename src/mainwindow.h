@@ -189,6 +189,7 @@ private:
     QTimer *m_statusTimer = nullptr;
     LocalMusicManager *m_localMusicManager = nullptr;
     QTranslator *m_translator = nullptr;
+    QTranslator *m_qtTranslator = nullptr; // Qt's own texts, in the same language
     QSettings m_settings;
 
     // Status line

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "mainwindowhelpers.h"
+#include "qttranslation.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -61,6 +62,7 @@ void MainWindow::loadTranslation(const QString &language)
     // Removed whatever it holds: the Chinese catalogue is empty but installed all the same,
     // and installing it twice would leave it in the application's list twice.
     QCoreApplication::removeTranslator(m_translator);
+    QCoreApplication::removeTranslator(m_qtTranslator);
 
     const bool english = language == QLatin1String("en");
     const QString resource = english ? EnglishResource : ChineseResource;
@@ -76,6 +78,14 @@ void MainWindow::loadTranslation(const QString &language)
             qDebug() << tr("从文件加载翻译:") << file;
         }
     }
+    // Qt's own texts follow the catalogue that was really loaded: an unknown code can end in
+    // either language.
+    const QString shown = m_translator->language().startsWith(QLatin1String("en")) ? QStringLiteral("en")
+                                                                                     : QStringLiteral("zh");
+    if (!QtTranslation::load(m_qtTranslator, shown).isEmpty())
+        QCoreApplication::installTranslator(m_qtTranslator);
+    else
+        qDebug() << "Qt's own catalogue not found for" << shown << "in" << QtTranslation::searchFolders();
     refreshUITexts();
 }
 
@@ -113,8 +123,8 @@ void MainWindow::refreshUITexts()
     ui->rankingTypeSelector->addItem(tr("歌曲排行"));
     ui->rankingTypeSelector->setCurrentIndex(rankingType);
 
-    ui->playAllBtn->setText(tr("▶ 全部播放"));
-    ui->clearPlaylistBtn->setText(tr("🗑 清空"));
+    ui->playAllBtn->setText(tr("全部播放"));
+    ui->clearPlaylistBtn->setText(tr("清空"));
     ui->playlistInfo->setText(tr("共 %1 首歌曲").arg(m_currentPlaylist.size()));
 
     // The tool tips name what the buttons do now, not a fixed state.
