@@ -213,7 +213,7 @@ void MainWindow::searchSongs()
 
 void MainWindow::showSongDetail(const Song &song)
 {
-    const QString text = tr("🎵 歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
+    const QString text = tr("歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
                              .arg(song.title, song.artist, song.formattedDuration(), QString::number(song.playCount));
     QMessageBox box(QMessageBox::Information, tr("歌曲详情"), text, QMessageBox::Ok, this);
     box.exec();

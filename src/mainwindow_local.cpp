@@ -165,7 +165,7 @@ void MainWindow::onLocalScanFinished(int totalFiles)
     updateLocalMusicList();
     updateTabCounts();
     saveLocalMusicToSettings();
-    showToast(tr("✅ 扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
+    showToast(tr("扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
     // Written now rather than at exit, so that a settings store that cannot be written is
     // reported while the user can still act on it.
     m_settings.sync();
