@@ -110,6 +110,14 @@ void MainWindow::loadSettings()
 
     applyTheme(darkMode);
     loadTranslation(language);
+
+    // An entry written by another copy of the program (the build, before an install) would
+    // start that copy at login: it follows the one running now.
+    if (autoStart) {
+        const AutoStart::Outcome moved = AutoStart::follow(QCoreApplication::applicationFilePath());
+        if (moved.status == AutoStart::Status::Failed)
+            qWarning() << "Could not update the start-at-login entry:" << moved.detail;
+    }
 }
 
 void MainWindow::applyTheme(bool darkMode)
