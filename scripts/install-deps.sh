@@ -18,6 +18,8 @@ packages=(
     qt6-translations-l10n
     # The install test validates the menu entry.
     desktop-file-utils
+    # The desktop's player controls are tested on a private bus with the desktop's controller.
+    dbus playerctl
 )
 
 missing=()
