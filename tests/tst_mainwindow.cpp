@@ -350,7 +350,7 @@ void TestMainWindow::songDetailsBox()
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "showSongDetail", Q_ARG(Song, song)));
     QCOMPARE(m_closer->titles(), QStringList(QStringLiteral("歌曲详情")));
     QCOMPARE(m_closer->texts(),
-             QStringList(QStringLiteral("🎵 歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: Alpha\n艺术家: Foo %1\n时长: 01:01\n播放次数: 5\n")));
+             QStringList(QStringLiteral("歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: Alpha\n艺术家: Foo %1\n时长: 01:01\n播放次数: 5\n")));
 }
 
 void TestMainWindow::search_data()

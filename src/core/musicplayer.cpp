@@ -175,6 +175,16 @@ void MusicPlayer::pause()
     m_positionTimer->stop();
 }
 
+void MusicPlayer::resume()
+{
+    if (m_mediaPlayer->playbackState() != QMediaPlayer::PausedState || currentSong().id == 0) {
+        play(-1);
+        return;
+    }
+    m_mediaPlayer->play();
+    m_positionTimer->start();
+}
+
 void MusicPlayer::stop()
 {
     m_mediaPlayer->stop();
@@ -218,8 +228,12 @@ void MusicPlayer::setPlayMode(PlayMode mode)
 
 void MusicPlayer::setVolume(int volume)
 {
-    m_volume = qBound(0, volume, 100);
+    const int bounded = qBound(0, volume, 100);
+    if (bounded == m_volume)
+        return;
+    m_volume = bounded;
     m_audioOutput->setVolume(m_volume / 100.0);
+    emit volumeChanged(m_volume);
 }
 
 qint64 MusicPlayer::position() const

@@ -41,6 +41,8 @@ public:
     // -1 plays the current entry, or entry 0 when there is none. Every start begins at 0.
     void play(int index = -1);
     void pause();
+    // Continues a paused song where it stopped; in any other state starts as play(-1) does.
+    void resume();
     void stop();
     void next();
     void previous();
@@ -65,6 +67,7 @@ signals:
     void songChanged(Song song);
     void playlistChanged();
     void playModeChanged(MusicPlayer::PlayMode mode);
+    void volumeChanged(int volume);
     void error(QString message);
 
 private slots:

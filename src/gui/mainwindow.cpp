@@ -3,6 +3,7 @@
 
 #include "apiclient.h"
 #include "localmusicmanager.h"
+#include "qttranslation.h"
 #include "windowchrome.h"
 #include "windowtext.h"
 
@@ -33,6 +34,7 @@ MainWindow::MainWindow(QWidget *parent)
     , m_player(new MusicPlayer(this))
     , m_localMusicManager(new LocalMusicManager(this))
     , m_translator(new QTranslator(this))
+    , m_qtTranslator(new QTranslator(this))
 {
     ui->setupUi(this);
     makePages();
@@ -343,6 +345,7 @@ void MainWindow::loadTranslation(const QString &language)
     // Removed whatever it holds: the Chinese catalogue is empty but installed all the same,
     // and installing it twice would leave it in the application's list twice.
     QCoreApplication::removeTranslator(m_translator);
+    QCoreApplication::removeTranslator(m_qtTranslator);
 
     const bool english = language == QLatin1String("en");
     const QString resource = english ? EnglishResource : ChineseResource;
@@ -358,6 +361,14 @@ void MainWindow::loadTranslation(const QString &language)
             qDebug() << tr("从文件加载翻译:") << file;
         }
     }
+    // Qt's own texts follow the catalogue that was really loaded: an unknown code can end in
+    // either language.
+    const QString shown =
+        m_translator->language().startsWith(QLatin1String("en")) ? QStringLiteral("en") : QStringLiteral("zh");
+    if (!QtTranslation::load(m_qtTranslator, shown).isEmpty())
+        QCoreApplication::installTranslator(m_qtTranslator);
+    else
+        qDebug() << "Qt's own catalogue not found for" << shown << "in" << QtTranslation::searchFolders();
     refreshUITexts();
 }
 

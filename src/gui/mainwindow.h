@@ -148,6 +148,7 @@ private:
     MusicPlayer *m_player = nullptr;
     LocalMusicManager *m_localMusicManager = nullptr;
     QTranslator *m_translator = nullptr;
+    QTranslator *m_qtTranslator = nullptr; // Qt's own texts, in the same language
     Settings m_settings;
 
     WindowChrome *m_chrome = nullptr;

@@ -257,7 +257,7 @@ void CataloguePages::highlightSong(int songId)
 void CataloguePages::showSongDetail(const Song &song)
 {
     const QString text
-        = WindowText::tr("🎵 歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
+        = WindowText::tr("歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
               .arg(song.title, song.artist, song.formattedDuration(), QString::number(song.playCount));
     QMessageBox box(QMessageBox::Information, WindowText::tr("歌曲详情"), text, QMessageBox::Ok, m_songList->window());
     box.exec();

@@ -168,7 +168,7 @@ void LocalPage::onScanFinished(int totalFiles)
     updateList();
     emit countChanged();
     save();
-    m_status->show(WindowText::tr("✅ 扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
+    m_status->show(WindowText::tr("扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
     // Written now rather than at exit, so that a settings store that cannot be written is
     // reported while the user can still act on it.
     m_settings->sync();

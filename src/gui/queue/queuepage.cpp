@@ -80,7 +80,7 @@ void QueuePage::clear()
 
 void QueuePage::retranslate()
 {
-    m_playAllButton->setText(WindowText::tr("▶ 全部播放"));
-    m_clearButton->setText(WindowText::tr("🗑 清空"));
+    m_playAllButton->setText(WindowText::tr("全部播放"));
+    m_clearButton->setText(WindowText::tr("清空"));
     m_info->setText(WindowText::songCount(m_songs.size()));
 }

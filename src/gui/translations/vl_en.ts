@@ -105,14 +105,6 @@
         <translation>   Velora</translation>
     </message>
     <message>
-        <source>🌐 网络</source>
-        <translation>🌐 Online</translation>
-    </message>
-    <message>
-        <source>📁 本地</source>
-        <translation>📁 Local</translation>
-    </message>
-    <message>
         <source>搜索歌曲...</source>
         <translation>Search songs...</translation>
     </message>
@@ -125,12 +117,12 @@
         <translation>Total 0 songs</translation>
     </message>
     <message>
-        <source>▶ 全部播放</source>
-        <translation>▶ Play All</translation>
+        <source>全部播放</source>
+        <translation>Play All</translation>
     </message>
     <message>
-        <source>🗑 清空</source>
-        <translation>🗑 Clear</translation>
+        <source>清空</source>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>歌手排行</source>
@@ -269,14 +261,14 @@
         <translation>No matching songs found</translation>
     </message>
     <message>
-        <source>🎵 歌曲详情
+        <source>歌曲详情
 ━━━━━━━━━━━━━━━━━━
 标题: %1
 艺术家: %2
 时长: %3
 播放次数: %4
 </source>
-        <translation>🎵 Song Details
+        <translation>Song Details
 ━━━━━━━━━━━━━━━━━━
 Title: %1
 Artist: %2
@@ -489,8 +481,8 @@ Are you sure you want to exit?</translation>
         <translation>Scanning: %1/%2</translation>
     </message>
     <message>
-        <source>✅ 扫描完成，找到 %1 首本地歌曲</source>
-        <translation>✅ Scan complete, found %1 local songs</translation>
+        <source>扫描完成，找到 %1 首本地歌曲</source>
+        <translation>Scan complete, found %1 local songs</translation>
     </message>
     <message>
         <source>无效的歌曲索引</source>
