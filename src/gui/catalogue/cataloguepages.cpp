@@ -76,7 +76,7 @@ void CataloguePages::load()
         return;
     }
     m_isLoading = true;
-    emit loadingChanged(true);
+    setLoadingState(true);
     loadAlbums();
 }
 
@@ -86,6 +86,18 @@ void CataloguePages::reload()
     m_albumList->clear();
     m_songList->clear();
     m_dataLoaded = false;
+}
+
+void CataloguePages::setLoadingState(bool loading)
+{
+    QWidget *window = m_albumList->window();
+    if (loading) {
+        m_status->show(WindowText::tr("加载中..."), false, true);
+        window->setCursor(Qt::WaitCursor);
+    } else {
+        m_status->show(WindowText::tr("就绪"));
+        window->setCursor(Qt::ArrowCursor);
+    }
 }
 
 // ---- Albums ----
@@ -221,7 +233,7 @@ void CataloguePages::loadAllSongs()
             m_status->show(WindowText::tr("警告: 歌曲数据为空，请检查网络连接或刷新重试"), true);
 
         emit countsChanged();
-        emit loadingChanged(false);
+        setLoadingState(false);
         m_status->show(WindowText::tr("加载了 %1 首歌曲").arg(songs.size()));
         emit catalogueLoaded();
     });
@@ -256,9 +268,8 @@ void CataloguePages::highlightSong(int songId)
 
 void CataloguePages::showSongDetail(const Song &song)
 {
-    const QString text
-        = WindowText::tr("歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
-              .arg(song.title, song.artist, song.formattedDuration(), QString::number(song.playCount));
+    const QString text = WindowText::tr("歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
+                             .arg(song.title, song.artist, song.formattedDuration(), QString::number(song.playCount));
     QMessageBox box(QMessageBox::Information, WindowText::tr("歌曲详情"), text, QMessageBox::Ok, m_songList->window());
     box.exec();
 }

@@ -44,8 +44,6 @@ public:
     void showSongDetail(const Song &song);
 
 signals:
-    // Start of a load (true) and its end (false), for the status line and the cursor.
-    void loadingChanged(bool loading);
     void countsChanged();
     // Every song is in; auto-play may start.
     void catalogueLoaded();
@@ -55,6 +53,8 @@ signals:
     void pageRequested(int page);
 
 private:
+    // The status line and the window's cursor say a load runs, or that it ended.
+    void setLoadingState(bool loading);
     void loadCover(QListWidgetItem *item, const QString &coverPath);
     void clearAlbumGrid();
 

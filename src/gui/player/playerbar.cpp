@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
 
@@ -95,6 +96,7 @@ PlayerBar::PlayerBar(MusicPlayer *player, StatusLine *status, QMainWindow *windo
 
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int value) { setVolume(value); });
     m_volumeSlider->installEventFilter(this);
+    window->installEventFilter(this);
 
     connect(w.volumeButton, &QAbstractButton::clicked, this, [this] { toggleVolumePopup(); });
     connect(w.lyricsButton, &QAbstractButton::toggled, this, &PlayerBar::lyricsToggled);
@@ -181,6 +183,8 @@ void PlayerBar::updateVolumeIcon(int volume)
 
 bool PlayerBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_window && event->type() == QEvent::MouseButtonPress)
+        hideVolumePopupOutside(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
     if (m_volumeSlider && watched == m_volumeSlider) {
         switch (event->type()) {
         case QEvent::Show:

@@ -59,6 +59,12 @@ void QueuePage::highlightCurrent()
     }
 }
 
+void QueuePage::append(const Song &song)
+{
+    m_player->addToPlaylist(song);
+    m_status->show(WindowText::tr("已添加: %1").arg(song.title));
+}
+
 void QueuePage::removeAt(int index)
 {
     m_player->removeFromPlaylist(index);
