@@ -2,6 +2,7 @@
 // duration and to the first position past 0, for a fresh entry and for a restart of the loaded
 // entry (which reloads the source). Prints medians; not a test.
 #include "musicplayer.h"
+#include "wavwriter.h"
 
 #include <QApplication>
 #include <QDataStream>
@@ -20,25 +21,6 @@ namespace {
 constexpr int Runs = 15;
 constexpr int ClipMs = 400;
 constexpr int WaitLimitMs = 3000;
-
-bool writeSilentWav(const QString &path, int milliseconds)
-{
-    const quint32 rate = 8000;
-    const quint32 dataBytes = rate * 2 * quint32(milliseconds) / 1000;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataBytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << rate << quint32(rate * 2) << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataBytes;
-    file.write(QByteArray(int(dataBytes), '\0'));
-    return out.status() == QDataStream::Ok;
-}
 
 struct Sample
 {
@@ -112,7 +94,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.wav"));
     const QString b = dir.filePath(QStringLiteral("b.wav"));
-    if (!dir.isValid() || !writeSilentWav(a, ClipMs) || !writeSilentWav(b, ClipMs)) {
+    if (!dir.isValid() || !writeWav(a, ClipMs, 8000, false) || !writeWav(b, ClipMs, 8000, false)) {
         std::fprintf(stderr, "cannot write the clips\n");
         return 1;
     }
