@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QMetaObject>
@@ -30,6 +31,9 @@ Song LocalMusicFile::toSong() const
 }
 
 namespace {
+
+// How long one slice of the folder walk may hold the event loop.
+constexpr qint64 WalkSliceMs = 20;
 
 const QStringList &supportedExtensions()
 {
@@ -124,27 +128,42 @@ void LocalMusicManager::startScan(const QString &path)
     m_musicFiles.clear();
     m_unavailable.clear();
 
-    // Breadth-first; folder links are followed, but each real folder is entered once so that
-    // a link back into the tree cannot make the walk endless.
-    QStringList folders{QDir(path).absolutePath()};
-    QSet<QString> visited;
-    while (!folders.isEmpty()) {
-        const QString folder = folders.takeFirst();
+    m_pendingFolders = QStringList{QDir(path).absolutePath()};
+    m_visitedFolders.clear();
+    walkFolders();
+}
+
+// Breadth-first; folder links are followed, but each real folder is entered once so that a link
+// back into the tree cannot make the walk endless. The walk runs in slices of the event loop: a
+// link out of the scan folder (to /usr, say) can mean tens of thousands of folders.
+void LocalMusicManager::walkFolders()
+{
+    if (!m_isScanning)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_pendingFolders.isEmpty() && slice.elapsed() < WalkSliceMs) {
+        const QString folder = m_pendingFolders.takeFirst();
         const QString canonical = QFileInfo(folder).canonicalFilePath();
-        if (canonical.isEmpty() || visited.contains(canonical))
+        if (canonical.isEmpty() || m_visitedFolders.contains(canonical))
             continue;
-        visited.insert(canonical);
+        m_visitedFolders.insert(canonical);
 
         const QDir dir(folder);
         const QStringList subFolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
         for (const QString &name : subFolders)
-            folders.append(dir.absoluteFilePath(name));
+            m_pendingFolders.append(dir.absoluteFilePath(name));
         const QStringList files = dir.entryList(QDir::Files, QDir::NoSort);
         for (const QString &name : files) {
             if (isSupportedFile(name))
                 m_scanQueue.append(dir.absoluteFilePath(name));
         }
     }
+    if (!m_pendingFolders.isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] { walkFolders(); }, Qt::QueuedConnection);
+        return;
+    }
+    m_visitedFolders.clear();
 
     m_totalFiles = int(m_scanQueue.size());
     emit scanProgress(0, m_totalFiles, tr("开始扫描..."));

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -13,9 +14,9 @@ class QFileSystemWatcher;
 class QVariant;
 
 // Owns the local library: the records of the audio files found under one scan folder.
-// A scan walks the folder breadth-first (following folder links, but never entering the same
-// real folder twice), queues the supported files and then probes one file per turn of the
-// event loop, reporting progress through signals. The scan folder itself is watched; a change
+// A scan walks the folder breadth-first in slices of the event loop (following folder links, but
+// never entering the same real folder twice), queues the supported files and then probes one
+// file per turn of the event loop, reporting progress through signals. The scan folder itself is watched; a change
 // there is only logged.
 class LocalMusicManager : public QObject
 {
@@ -72,6 +73,7 @@ private slots:
     void onDirectoryChanged(QString path);
 
 private:
+    void walkFolders();
     void processFile(const QString &filePath);
     void readMetadata(const QString &filePath, LocalMusicFile &file);
 
@@ -80,6 +82,9 @@ private:
     QHash<QString, LocalMusicFile> m_unavailable;
     QString m_restoreNotice;
     QStringList m_scanQueue;
+    // The folder walk between its slices.
+    QStringList m_pendingFolders;
+    QSet<QString> m_visitedFolders;
     QFileSystemWatcher *m_watcher = nullptr;
     QString m_scanPath;
     bool m_isScanning = false;
