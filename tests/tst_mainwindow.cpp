@@ -64,6 +64,7 @@ private slots:
 
     void coversAreRoundAndOnlyRequestedWhenSet();
     void coverReplyForClearedTileDoesNothing();
+    void refreshCancelsAStalledLoad();
 
     void exitQuestion_data();
     void exitQuestion();
@@ -522,6 +523,22 @@ void TestMainWindow::coverReplyForClearedTileDoesNothing()
     QTRY_COMPARE(list(m_window.get(), "albumList")->count(), 2);
     QTRY_COMPARE(list(m_window.get(), "albumList")->item(0)->icon().pixmap(QSize(100, 100)).toImage().pixelColor(50, 25),
                  QColor(Qt::red));
+}
+
+// A server that never finishes the song list must not keep the logo from starting again.
+void TestMainWindow::refreshCancelsAStalledLoad()
+{
+    m_catalogue->useDefaultCatalogue();
+    m_catalogue->setSilent(QStringLiteral("getSongs"));
+    openWindow(false);
+    QTRY_COMPARE(m_catalogue->count(QStringLiteral("getSongs")), 1);
+    QCOMPARE(list(m_window.get(), "allSongsList")->count(), 0);
+
+    m_catalogue->setAnswering(QStringLiteral("getSongs"));
+    widget<QPushButton>(m_window.get(), "logo")->click();
+    QTRY_COMPARE(m_catalogue->count(QStringLiteral("getAlbums")), 2);
+    QTRY_COMPARE(list(m_window.get(), "allSongsList")->count(), 3);
+    QTRY_COMPARE(list(m_window.get(), "albumList")->count(), 2);
 }
 
 // ---- Chrome ----
