@@ -192,6 +192,9 @@ void MainWindow::refreshCatalogue()
     ui->rankingList->clear();
     updatePlaylistView();
     m_dataLoaded = false;
+    // A load still running (a stalled server) would refuse this one.
+    m_apiClient->cancelCatalogueRequests();
+    m_isLoading = false;
     loadData();
 }
 

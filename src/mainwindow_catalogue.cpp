@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QNetworkRequest>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QTimer>
 
 namespace {
 
@@ -28,9 +30,62 @@ const QSize AlbumTileSize(150, 180);
 
 QListWidgetItem *newSongItem(const Song &song)
 {
-    auto *item = new QListWidgetItem(QIcon(QStringLiteral(":/icons/music.svg")), MainWindowHelpers::songRowText(song));
+    static const QIcon icon(QStringLiteral(":/icons/music.svg")); // one icon shared by every row
+    auto *item = new QListWidgetItem(icon, MainWindowHelpers::songRowText(song));
     item->setData(Qt::UserRole, song.id);
     return item;
+}
+
+// Rows added per turn of the event loop at most, and how long one turn may take.
+constexpr qsizetype FillSliceRows = 2000;
+constexpr qint64 FillSliceMs = 20;
+
+// Fills a song list in slices, so that a large catalogue never holds the window for long: the
+// first slice at once, the rest on the next turns. A newer fill of the list, or any other change
+// to its rows, ends an older one.
+class SongListFiller : public QObject
+{
+public:
+    SongListFiller(QListWidget *list, QList<Song> songs)
+        : QObject(list)
+        , m_list(list)
+        , m_songs(std::move(songs))
+    {
+        const QString name = QStringLiteral("songListFiller");
+        for (QObject *older : list->findChildren<QObject *>(name, Qt::FindDirectChildrenOnly))
+            delete older; // its pending slice goes with it
+        setObjectName(name);
+        fillSlice();
+    }
+
+private:
+    void fillSlice()
+    {
+        if (m_list->count() != m_next) { // emptied or refilled meanwhile
+            deleteLater();
+            return;
+        }
+        QElapsedTimer slice;
+        slice.start();
+        const qsizetype end = qMin(m_songs.size(), m_next + FillSliceRows);
+        while (m_next < end && slice.elapsed() < FillSliceMs)
+            m_list->addItem(newSongItem(m_songs.at(m_next++)));
+        if (m_next >= m_songs.size()) {
+            deleteLater();
+            return;
+        }
+        QTimer::singleShot(0, this, [this] { fillSlice(); });
+    }
+
+    QListWidget *m_list;
+    QList<Song> m_songs;
+    qsizetype m_next = 0;
+};
+
+void fillSongList(QListWidget *list, const QList<Song> &songs)
+{
+    list->setUniformItemSizes(true);
+    new SongListFiller(list, songs);
 }
 
 } // namespace
@@ -78,7 +133,9 @@ void MainWindow::loadCover(QListWidgetItem *item, const QString &coverPath)
 {
     if (!item || coverPath.isEmpty())
         return;
-    const QUrl url(CatalogueConfig::mediaBaseUrl().toString() + coverPath, QUrl::TolerantMode);
+    const QUrl url = CatalogueConfig::mediaUrl(coverPath); // invalid (and logged) outside the media folder
+    if (!url.isValid())
+        return;
     qDebug() << tr("正在加载封面:") << url.toString();
 
     if (!m_coverManager) {
@@ -158,12 +215,13 @@ void MainWindow::loadAllSongs()
         m_isLoading = false;
 
         ui->allSongsList->clear();
-        for (const Song &song : songs)
-            ui->allSongsList->addItem(newSongItem(song));
+        fillSongList(ui->allSongsList, songs);
         if (!songs.isEmpty())
             showToast(tr("共 %1 首歌曲").arg(songs.size()));
         else
-            showToast(tr("警告: 歌曲数据为空，请检查网络连接或刷新重试"), true);
+            showToast(m_apiClient->lastError().failed() ? m_apiClient->lastError().message
+                                                        : tr("警告: 歌曲数据为空，请检查网络连接或刷新重试"),
+                      true);
 
         updateTabCounts();
         setLoadingState(false);
@@ -201,8 +259,7 @@ void MainWindow::searchSongs()
     }
     m_apiClient->search(keyword, [this](const QList<Song> &songs) {
         ui->allSongsList->clear();
-        for (const Song &song : songs)
-            ui->allSongsList->addItem(newSongItem(song));
+        fillSongList(ui->allSongsList, songs);
         if (!songs.isEmpty())
             showToast(tr("找到 %1 首歌曲").arg(songs.size()));
         else

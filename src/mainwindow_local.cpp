@@ -87,6 +87,8 @@ void MainWindow::updateLocalMusicList()
                                       file.formattedDuration());
         auto *item = new QListWidgetItem(icon, text);
         item->setData(Qt::UserRole, i);
+        if (!file.available)
+            item->setForeground(Qt::gray);
         list->addItem(item);
     }
     list->setUpdatesEnabled(true);
@@ -212,11 +214,8 @@ void MainWindow::removeLocalMusic(int index)
 {
     // The removal rebuilds the library from its current entries: read the rest first.
     if (m_restoringLocal) {
-        while (!m_pendingRestore.isEmpty()) {
-            const QString path = m_pendingRestore.takeFirst();
-            if (QFile::exists(path))
-                m_localMusicManager->addMusicFile(path);
-        }
+        while (!m_pendingRestore.isEmpty())
+            m_localMusicManager->restoreStoredFile(m_pendingRestore.takeFirst());
         finishLocalRestore();
     }
     QList<LocalMusicFile> library = m_localMusicManager->musicFiles();
@@ -346,14 +345,10 @@ void MainWindow::loadLocalMusicFromSettings()
     if (!scanPath.isEmpty())
         m_localMusicManager->setScanPath(scanPath);
 
-    if (m_settings.value(FileCountKey, 0).toInt() <= 0)
-        return;
-
     const QVariantList stored = m_settings.value(MusicFilesKey).toList();
-    QStringList paths;
-    paths.reserve(stored.size());
-    for (const QVariant &element : stored)
-        paths.append(element.toMap().value(QStringLiteral("filePath")).toString());
+    const QStringList paths = m_localMusicManager->prepareRestore(m_settings.value(FileCountKey), stored);
+    if (paths.isEmpty())
+        return;
 
     m_localMusicManager->clearMusicList();
     m_pendingRestore = paths;
@@ -368,11 +363,7 @@ void MainWindow::continueLocalRestore()
     slice.start();
     // A reading may wait in a nested event loop, where a scan or Clear can end the restore.
     while (m_restoringLocal && !m_pendingRestore.isEmpty() && slice.elapsed() < RestoreSliceMs) {
-        const QString path = m_pendingRestore.takeFirst();
-        if (QFile::exists(path))
-            m_localMusicManager->addMusicFile(path);
-        else
-            qDebug() << tr("文件已不存在:") << path;
+        m_localMusicManager->restoreStoredFile(m_pendingRestore.takeFirst());
     }
     if (!m_restoringLocal)
         return;
@@ -402,6 +393,8 @@ void MainWindow::finishLocalRestore()
             saveLocalMusicToSettings();
     }
     qDebug() << tr("从设置中加载了") << loaded << tr("首本地音乐文件");
+    if (!m_localMusicManager->restoreNotice().isEmpty())
+        showToast(m_localMusicManager->restoreNotice(), true, true);
 }
 
 void MainWindow::cancelLocalRestore()
