@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -118,5 +119,37 @@ int main(int argc, char **argv)
     std::printf("MusicPlayer start latency, %d ms WAV clips, %d runs each\n", ClipMs, Runs);
     report("start of another entry", fresh);
     report("restart of the loaded entry", restart);
+
+    // After a media error: how long each following next(), play() and the player's destruction
+    // hold the caller (the window's event loop) in the backend.
+    {
+        auto broken = std::make_unique<MusicPlayer>();
+        Song missing = first;
+        missing.filePath = dir.filePath(QStringLiteral("missing.wav"));
+        broken->setPlaylist({missing, first, second});
+        bool failed = false;
+        QObject::connect(broken.get(), &MusicPlayer::error, broken.get(), [&failed] { failed = true; });
+        broken->play(0);
+        QElapsedTimer wait;
+        wait.start();
+        while (!failed && wait.elapsed() < WaitLimitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        QElapsedTimer call;
+        call.start();
+        broken->next();
+        const qint64 nextMs = call.restart();
+        broken->play(0);
+        const qint64 playMs = call.restart();
+        QTimer::singleShot(300, broken.get(), [] {});
+        wait.restart();
+        while (wait.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        call.restart();
+        broken.reset();
+        const qint64 quitMs = call.elapsed();
+        std::printf("after a media error:  next() %lld ms, play() %lld ms, destruction %lld ms (error %s)\n",
+                    static_cast<long long>(nextMs), static_cast<long long>(playMs), static_cast<long long>(quitMs),
+                    failed ? "seen" : "not seen");
+    }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QAudioOutput>
 #include <QDebug>
 #include <QFileInfo>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -14,15 +15,19 @@ constexpr int PositionIntervalMs = 100;
 
 MusicPlayer::MusicPlayer(QObject *parent)
     : QObject(parent)
-    , m_mediaPlayer(new QMediaPlayer(this))
-    , m_audioOutput(new QAudioOutput(this))
     , m_positionTimer(new QTimer(this))
 {
+    m_positionTimer->setInterval(PositionIntervalMs);
+    connect(m_positionTimer, &QTimer::timeout, this, [this]() { emit positionChanged(m_mediaPlayer->position()); });
+    createBackend();
+}
+
+void MusicPlayer::createBackend()
+{
+    m_mediaPlayer = new QMediaPlayer(this);
+    m_audioOutput = new QAudioOutput(this);
     m_mediaPlayer->setAudioOutput(m_audioOutput);
     m_audioOutput->setVolume(m_volume / 100.0);
-    m_positionTimer->setInterval(PositionIntervalMs);
-
-    connect(m_positionTimer, &QTimer::timeout, this, [this]() { emit positionChanged(m_mediaPlayer->position()); });
     connect(m_mediaPlayer, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::onMediaStatusChanged);
     connect(m_mediaPlayer, &QMediaPlayer::positionChanged, this, &MusicPlayer::onPositionChanged);
     connect(m_mediaPlayer, &QMediaPlayer::durationChanged, this, &MusicPlayer::onDurationChanged);
@@ -128,35 +133,30 @@ void MusicPlayer::play(int index)
         return;
     }
 
-    bool isLocal = false;
+    // Only a local song (id -1) is read from the disk. A catalogue song names a file in the
+    // server's media folder, whatever its text looks like: "/etc/passwd" is not played locally.
+    QUrl url;
     if (song.id == -1) {
         qDebug().noquote() << tr("通过 ID -1 检测到本地音乐");
-        isLocal = true;
-    }
-    const QFileInfo info(song.filePath);
-    if (info.exists() && info.isFile()) {
-        qDebug().noquote() << tr("通过文件存在检测到本地音乐");
-        isLocal = true;
-        song.filePath = info.absoluteFilePath();
-        m_playlist[index].filePath = song.filePath;
-    }
-    if (song.filePath.startsWith(QLatin1Char('/'))
-        || (song.filePath.size() > 1 && song.filePath.at(1) == QLatin1Char(':'))) {
-        qDebug().noquote() << tr("通过绝对路径检测到本地音乐");
-        isLocal = true;
-    }
-
-    QUrl url;
-    if (isLocal) {
+        const QFileInfo info(song.filePath);
+        if (info.exists() && info.isFile()) {
+            qDebug().noquote() << tr("通过文件存在检测到本地音乐");
+            song.filePath = info.absoluteFilePath();
+            m_playlist[index].filePath = song.filePath;
+        }
+        if (song.filePath.startsWith(QLatin1Char('/'))
+            || (song.filePath.size() > 1 && song.filePath.at(1) == QLatin1Char(':')))
+            qDebug().noquote() << tr("通过绝对路径检测到本地音乐");
         url = QUrl::fromLocalFile(song.filePath);
         qDebug().noquote() << tr("播放本地文件:") << url.toString() << tr("标题:") << song.title;
     } else {
-        const QString text = CatalogueConfig::mediaBaseUrl().toString() + song.filePath;
-        // A '#' or '?' in a file name would otherwise cut the path into a fragment or a query.
-        QString escaped = song.filePath;
-        escaped.replace(QLatin1Char('#'), QLatin1String("%23")).replace(QLatin1Char('?'), QLatin1String("%3F"));
-        url = QUrl(CatalogueConfig::mediaBaseUrl().toString() + escaped, QUrl::TolerantMode);
-        qDebug().noquote() << tr("播放网络文件:") << text;
+        if (!CatalogueConfig::isSafeMediaPath(song.filePath)) {
+            qWarning().noquote() << tr("拒绝播放媒体文件夹之外的路径:") << song.filePath;
+            emit error(tr("歌曲路径不在服务器的媒体文件夹内: %1").arg(song.filePath));
+            return;
+        }
+        url = CatalogueConfig::mediaUrl(song.filePath);
+        qDebug().noquote() << tr("播放网络文件:") << CatalogueConfig::mediaBaseUrl().toString() + song.filePath;
     }
 
     if (!url.isValid()) {
@@ -348,5 +348,28 @@ void MusicPlayer::onMediaError()
     if (m_reloading || m_errorReported)
         return;
     m_errorReported = true;
-    emit error(m_mediaPlayer->errorString());
+    const QString message = m_mediaPlayer->errorString();
+    replaceBackend();
+    emit error(message);
+}
+
+// A pipeline that failed waits a full second in every later state change (the next start, a
+// stop, the player's own destruction) before giving up: each next/play/quit would freeze the
+// window for that second. Deleting it without a state change is immediate, so the failed
+// player and its output are dropped and a fresh pair takes over.
+void MusicPlayer::replaceBackend()
+{
+    QPointer<QMediaPlayer> failed = m_mediaPlayer;
+    QPointer<QAudioOutput> failedOutput = m_audioOutput;
+    const bool wasStopped = failed->playbackState() == QMediaPlayer::StoppedState;
+    failed->disconnect(this);
+    // Later, not now: this runs inside the failed player's own signal. Still children of this
+    // meanwhile, so they go with it should it be destroyed first.
+    QTimer::singleShot(0, this, [failed, failedOutput] {
+        delete failed.data();
+        delete failedOutput.data();
+    });
+    createBackend();
+    if (!wasStopped)
+        emit playbackStateChanged(QMediaPlayer::StoppedState);
 }

@@ -172,10 +172,10 @@ void MainWindow::updateTabCounts()
 // once instead of staying empty while the queue plays on.
 void MainWindow::refreshCatalogue()
 {
-    m_catalogue->reload();
+    m_catalogue->clear();
     m_charts->clear();
     m_queue->refresh();
-    loadData();
+    m_catalogue->reload();
 }
 
 // ---- Catalogue pages ----

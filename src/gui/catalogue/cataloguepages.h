@@ -30,7 +30,8 @@ public:
 
     // Loads albums, then every song; a second call while loading or once loaded does nothing.
     void load();
-    // Empties both pages and loads again.
+    // Empties both pages; reload() then loads again, ending a load that still runs.
+    void clear();
     void reload();
     // An error ended the load: the next load() may start again.
     void loadFailed() { m_isLoading = false; }

@@ -59,6 +59,38 @@
         <source>增加播放次数失败:</source>
         <translation>Failed to increment play count:</translation>
     </message>
+    <message>
+        <source>服务器的回复超过大小上限</source>
+        <translation>The server's reply exceeds the size limit</translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有完成回复</source>
+        <translation>The server did not complete its reply within %1 s</translation>
+    </message>
+    <message>
+        <source>无法连接服务器 %1: %2</source>
+        <translation>Cannot reach the server %1: %2</translation>
+    </message>
+    <message>
+        <source>服务器 %1 秒没有响应</source>
+        <translation>The server did not respond for %1 s</translation>
+    </message>
+    <message>
+        <source>服务器证书不受信任: %1</source>
+        <translation>The server's certificate is not trusted: %1</translation>
+    </message>
+    <message>
+        <source>服务器返回错误状态 %1</source>
+        <translation>The server answered with error status %1</translation>
+    </message>
+    <message>
+        <source>服务器的回复不是有效的目录数据</source>
+        <translation>The server's reply is not valid catalogue data</translation>
+    </message>
+    <message>
+        <source>超过请求期限，已中止</source>
+        <translation>request deadline exceeded, aborted</translation>
+    </message>
 </context>
 <context>
     <name>LocalMusicManager</name>
@@ -85,6 +117,18 @@
     <message>
         <source>目录已变更:</source>
         <translation>Directory changed:</translation>
+    </message>
+    <message>
+        <source>音乐文件夹 %1 不可用，%2 首本地歌曲暂时无法播放</source>
+        <translation>The music folder %1 is unavailable; %2 local songs cannot be played for now</translation>
+    </message>
+    <message>
+        <source>%1 首本地歌曲的文件暂时无法访问，已保留在列表中</source>
+        <translation>The files of %1 local songs cannot be reached for now; they stay in the list</translation>
+    </message>
+    <message>
+        <source>文件已不存在:</source>
+        <translation>File no longer exists:</translation>
     </message>
 </context>
 <context>
@@ -517,10 +561,6 @@ Are you sure you want to exit?</translation>
         <translation>Switched to online search</translation>
     </message>
     <message>
-        <source>文件已不存在:</source>
-        <translation>File no longer exists:</translation>
-    </message>
-    <message>
         <source>从设置中加载了</source>
         <translation>Loaded from settings</translation>
     </message>
@@ -702,6 +742,14 @@ Are you sure you want to exit?</translation>
     <message>
         <source>无效的URL: </source>
         <translation>Invalid URL: </translation>
+    </message>
+    <message>
+        <source>拒绝播放媒体文件夹之外的路径:</source>
+        <translation>Refusing to play a path outside the media folder:</translation>
+    </message>
+    <message>
+        <source>歌曲路径不在服务器的媒体文件夹内: %1</source>
+        <translation>The song's path is not inside the server's media folder: %1</translation>
     </message>
 </context>
 <context>
