@@ -4,6 +4,10 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 namespace {
 
 constexpr qint64 ChunkBytes = 64 * 1024;
@@ -12,6 +16,9 @@ constexpr qint64 ChunkBytes = 64 * 1024;
 constexpr qint64 SocketHighWater = 256 * 1024;
 // What is read from the socket ahead of the parser; the kernel holds the rest back.
 constexpr qint64 ReadBufferBytes = 64 * 1024;
+// After a refusal the client may still be sending; closing at once would reset the connection
+// and could destroy the answer before it is read.
+constexpr int LingerMs = 2000;
 
 QByteArray reasonPhrase(int status)
 {
@@ -74,11 +81,14 @@ HttpConnection::HttpConnection(QTcpSocket *socket, bool tls, const HttpRequestPa
     , m_handler(std::move(handler))
     , m_parser(limits)
     , m_timeouts(timeouts)
+    , m_tls(tls)
 {
     m_socket->setParent(this);
     m_socket->setReadBufferSize(ReadBufferBytes);
-    for (QTimer *timer : { &m_handshakeTimer, &m_headerTimer, &m_idleTimer, &m_stallTimer })
+    for (QTimer *timer : { &m_handshakeTimer, &m_headerTimer, &m_idleTimer, &m_stallTimer, &m_lingerTimer })
         timer->setSingleShot(true);
+    m_lingerTimer.setInterval(LingerMs);
+    connect(&m_lingerTimer, &QTimer::timeout, this, &HttpConnection::abort);
     m_handshakeTimer.setInterval(timeouts.handshakeMs);
     m_headerTimer.setInterval(timeouts.headerMs);
     m_idleTimer.setInterval(timeouts.idleMs);
@@ -154,6 +164,10 @@ void HttpConnection::abort()
 
 void HttpConnection::processInput()
 {
+    if (m_lingerTimer.isActive()) {
+        m_socket->readAll();
+        return;
+    }
     if (!m_ready || m_answering || m_closing)
         return;
     for (;;) {
@@ -205,6 +219,7 @@ void HttpConnection::refuse(int status, const QByteArray &message)
     m_written = false;
     // After a broken request the stream cannot be trusted to hold a next one.
     m_closeAfter = true;
+    m_linger = true;
     m_buffer.clear();
     respond(status, { { "Content-Type", "application/json" }, { "Cache-Control", "no-store" } }, jsonError(message),
         message);
@@ -299,6 +314,26 @@ void HttpConnection::onBytesWritten()
         pumpFile();
     else if (m_answering && m_written)
         checkAnswerDone();
+    else if (m_closing && m_linger && !m_lingerTimer.isActive() && m_socket->bytesToWrite() == 0)
+        closeConnection();
+}
+
+void HttpConnection::closeConnection()
+{
+    m_closing = true;
+#ifdef Q_OS_UNIX
+    if (m_linger && !m_tls) {
+        // Wait until the answer is with the kernel, end our side, and drop whatever still comes
+        // until the client closes too (or the linger time is up).
+        if (m_socket->bytesToWrite() > 0)
+            return; // again from onBytesWritten
+        ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+        m_lingerTimer.start();
+        m_socket->readAll();
+        return;
+    }
+#endif
+    m_socket->disconnectFromHost();
 }
 
 void HttpConnection::checkAnswerDone()
@@ -313,8 +348,7 @@ void HttpConnection::finishAnswer()
     m_answering = false;
     m_written = false;
     if (m_closeAfter) {
-        m_closing = true;
-        m_socket->disconnectFromHost();
+        closeConnection();
         return;
     }
     if (!m_inHandler)

@@ -72,6 +72,7 @@ private:
     void checkAnswerDone();
     void finishAnswer();
     void logRefusal(int status, const QByteArray &note) const;
+    void closeConnection();
 
     QTcpSocket *m_socket;
     QHostAddress m_peer;
@@ -84,6 +85,7 @@ private:
     QTimer m_headerTimer;
     QTimer m_idleTimer;
     QTimer m_stallTimer;
+    QTimer m_lingerTimer;
     std::unique_ptr<QFile> m_file;
     qint64 m_fileRemaining = 0;
     bool m_ready = false; // plain TCP, or the TLS handshake is done
@@ -92,5 +94,7 @@ private:
     bool m_inHandler = false;
     bool m_closeAfter = false;
     bool m_closing = false;
+    bool m_tls = false;
+    bool m_linger = false; // refused: read and drop what the client still sends, so it sees the answer
     bool m_closedSignalled = false;
 };
