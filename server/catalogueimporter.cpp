@@ -17,6 +17,10 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
+
 namespace {
 
 // Larger "lyrics" files are not lyrics; reading them whole would only waste memory.
@@ -71,6 +75,30 @@ QString anyFolderImage(const QDir &dir)
             return dir.filePath(entry);
     }
     return QString();
+}
+
+// Names in a folder that are not UTF-8 (an old Latin-1 copy, say). Qt's listing leaves them out
+// without a word, so the folder is read once more natively to name them.
+QStringList namesNotInUtf8(const QString &folder)
+{
+    QStringList names;
+#ifdef Q_OS_UNIX
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString decoded = utf8.decode(name);
+        if (utf8.hasError())
+            names.append(decoded);
+    }
+    ::closedir(dir);
+    names.sort();
+#else
+    Q_UNUSED(folder);
+#endif
+    return names;
 }
 
 // The tag reader accepts any bytes behind a known suffix as a file without tags; only a file
@@ -188,17 +216,15 @@ QStringList CatalogueImporter::collectFiles(const QString &root, Report *report)
         }
         // Hidden entries are not listed: they are never served, and ".git" or ".Trash" are
         // no music.
+        for (const QString &name : namesNotInUtf8(folderPath)) {
+            report->warnings.append(
+                QStringLiteral("%1: skipped, its name is not valid UTF-8; rename it to import it")
+                    .arg(folderName == QLatin1String(".") ? name : folderName + QLatin1Char('/') + name));
+        }
         const QFileInfoList entries
             = QDir(folderPath).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo &entry : entries) {
             const QString relative = rootDir.relativeFilePath(entry.absoluteFilePath());
-            // A name that is not UTF-8 comes back with replacement characters and no longer
-            // names the file.
-            if (entry.fileName().contains(QChar::ReplacementCharacter) && !entry.exists() && !entry.isSymLink()) {
-                report->warnings.append(
-                    QStringLiteral("%1: skipped, its name is not valid UTF-8; rename it to import it").arg(relative));
-                continue;
-            }
             if (entry.isDir()) {
                 if (entry.isSymLink())
                     report->warnings.append(QStringLiteral("%1/: a link to a folder, not followed").arg(relative));
