@@ -197,8 +197,9 @@ void CatalogueServer::acceptSocket(qintptr descriptor)
         return;
     }
     const QHostAddress peer = socket->peerAddress();
-    if (m_connections.size() >= m_limits.maxConnections
-        || m_perAddress.value(peer) >= m_limits.maxConnectionsPerAddress) {
+    const bool overTotal = m_connections.size() >= m_limits.maxConnections;
+    const bool overAddress = m_perAddress.value(peer) >= m_limits.maxConnectionsPerAddress;
+    if ((overTotal || overAddress) && !reclaimIdle(overAddress ? peer : QHostAddress())) {
         if (m_tls) {
             delete socket; // closes it; a TLS client cannot be told anything before a handshake
             return;
@@ -233,6 +234,17 @@ void CatalogueServer::acceptSocket(qintptr descriptor)
         if (--m_perAddress[peer] <= 0)
             m_perAddress.remove(peer);
     });
+}
+
+bool CatalogueServer::reclaimIdle(const QHostAddress &peer)
+{
+    for (HttpConnection *connection : std::as_const(m_connections)) {
+        if ((peer.isNull() || connection->peerAddress() == peer) && connection->isIdle()) {
+            connection->closeIdle();
+            return true;
+        }
+    }
+    return false;
 }
 
 void CatalogueServer::handleRequest(HttpConnection *connection, const HttpRequest &request)

@@ -29,7 +29,9 @@ class QTcpServer;
 //
 // It owns its HTTP/1.1 connections (see HttpConnection): bounded requests, timeouts, one
 // answer at a time per connection, and at most maxConnections connections in all and
-// maxConnectionsPerAddress from one client address; more are turned away at once.
+// maxConnectionsPerAddress from one client address. Over a limit, a keep-alive connection at
+// rest (of that address, or of any for the total) makes room; with none, the newcomer is
+// turned away at once.
 class CatalogueServer : public QObject
 {
     Q_OBJECT
@@ -54,7 +56,7 @@ public:
         HttpRequestParser::Limits request;
         HttpConnection::Timeouts timeouts;
         int maxConnections = 1000;
-        int maxConnectionsPerAddress = 32;
+        int maxConnectionsPerAddress = 64;
         // How long a play waits for a locked database before it is answered as queued (202).
         int playAnswerWaitMs = 2000;
         int playRetryMs = 50;
@@ -105,6 +107,8 @@ private:
     };
 
     void acceptSocket(qintptr descriptor);
+    // Closes one idle connection (of that address when given); false when none is idle.
+    bool reclaimIdle(const QHostAddress &peer);
     void handleRequest(HttpConnection *connection, const HttpRequest &request);
     void handleApi(const Exchange &ex, const HttpRequest &request);
     void handleMedia(const Exchange &ex, const QString &relative, const HttpRequest &request);

@@ -100,10 +100,8 @@ HttpConnection::HttpConnection(QTcpSocket *socket, bool tls, const HttpRequestPa
             refuse(408, "the request did not arrive in time");
     });
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
-        if (m_answering)
-            return;
-        m_closing = true;
-        m_socket->disconnectFromHost();
+        if (!m_answering)
+            closeIdle();
     });
     connect(&m_stallTimer, &QTimer::timeout, this, &HttpConnection::abort);
     connect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::processInput);
@@ -160,6 +158,19 @@ void HttpConnection::abort()
         emit closed(this);
     }
     deleteLater();
+}
+
+bool HttpConnection::isIdle() const
+{
+    return m_ready && !m_answering && !m_closing && m_buffer.isEmpty() && m_socket->bytesAvailable() == 0
+        && m_parser.state() == HttpRequestParser::State::Idle;
+}
+
+void HttpConnection::closeIdle()
+{
+    m_idleTimer.stop();
+    m_closing = true;
+    m_socket->disconnectFromHost();
 }
 
 void HttpConnection::processInput()

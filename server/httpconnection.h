@@ -58,6 +58,11 @@ public:
     // Closes at once, without an answer.
     void abort();
 
+    // Between requests with nothing of a next one read yet (a keep-alive connection at rest).
+    bool isIdle() const;
+    // Ends an idle connection the way its idle timeout would.
+    void closeIdle();
+
 signals:
     // The socket is gone; the connection deletes itself right after.
     void closed(HttpConnection *connection);

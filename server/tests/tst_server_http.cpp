@@ -135,6 +135,7 @@ private slots:
     void idleAndSlowConnectionsEnd();
     void unfinishedHandshakesDoNotBlockTls();
     void slowClientsDoNotShutOthersOut();
+    void restingConnectionMakesRoom();
     void playsWhileTheDatabaseIsLocked();
     void searchTermIsBounded();
 
@@ -555,6 +556,51 @@ void TestServerHttp::slowClientsDoNotShutOthersOut()
     qInfo("slow clients: %d, connections held by the server: %d", SlowClients, server->connectionCount());
     QVERIFY(server->connectionCount() <= limits.maxConnectionsPerAddress + 1);
     trickle.stop();
+}
+
+void TestServerHttp::restingConnectionMakesRoom()
+{
+    CatalogueServer::Limits limits;
+    limits.maxConnectionsPerAddress = 2;
+    const auto server = startServer(limits);
+    QVERIFY(server);
+    const QByteArray request = "GET /music/api.php?action=getAlbums HTTP/1.1\r\nHost: x\r\n\r\n";
+
+    // Two connections: one at rest after its answer, one in the middle of a request.
+    QTcpSocket resting;
+    resting.connectToHost(QHostAddress::LocalHost, server->port());
+    QVERIFY(resting.waitForConnected(WaitMs));
+    QByteArray restingReceived;
+    connect(&resting, &QTcpSocket::readyRead, this, [&] { restingReceived += resting.readAll(); });
+    resting.write(request);
+    QTRY_COMPARE_WITH_TIMEOUT(splitAnswers(restingReceived).size(), 1, WaitMs);
+    QTcpSocket busy;
+    busy.connectToHost(QHostAddress::LocalHost, server->port());
+    QVERIFY(busy.waitForConnected(WaitMs));
+    busy.write("GET /music/api.php?action=getAl");
+    QTRY_COMPARE_WITH_TIMEOUT(server->connectionCount(), 2, WaitMs);
+
+    // A third client is served; the resting connection made room, the busy one was left alone.
+    const RawExchange third = exchange(server->port(), request, 1);
+    QCOMPARE(splitAnswers(third.received).size(), 1);
+    QCOMPARE(splitAnswers(third.received).first().status, 200);
+    QTRY_COMPARE_WITH_TIMEOUT(resting.state(), QAbstractSocket::UnconnectedState, WaitMs);
+    QCOMPARE(busy.state(), QAbstractSocket::ConnectedState);
+    QByteArray busyReceived;
+    connect(&busy, &QTcpSocket::readyRead, this, [&] { busyReceived += busy.readAll(); });
+    busy.write("bums HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(splitAnswers(busyReceived).size(), 1, WaitMs);
+    QCOMPARE(splitAnswers(busyReceived).first().status, 200);
+
+    // With nobody at rest, a newcomer over the limit is turned away with 503.
+    busy.write("GET /music/api.php?action=getAl");
+    QTcpSocket second;
+    second.connectToHost(QHostAddress::LocalHost, server->port());
+    QVERIFY(second.waitForConnected(WaitMs));
+    second.write("GET /music/api.php?action=getAl");
+    QTRY_COMPARE_WITH_TIMEOUT(server->connectionCount(), 2, WaitMs);
+    const RawExchange refused = exchange(server->port(), request, 0);
+    QVERIFY2(refused.received.startsWith("HTTP/1.1 503"), refused.received.constData());
 }
 
 void TestServerHttp::playsWhileTheDatabaseIsLocked()
