@@ -96,8 +96,10 @@ HttpConnection::HttpConnection(QTcpSocket *socket, bool tls, const HttpRequestPa
 
     connect(&m_handshakeTimer, &QTimer::timeout, this, &HttpConnection::abort);
     connect(&m_headerTimer, &QTimer::timeout, this, [this] {
-        if (!m_answering)
-            refuse(408, "the request did not arrive in time");
+        if (m_answering)
+            return;
+        m_current = m_parser.partialRequest();
+        refuse(408, "the request did not arrive in time");
     });
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
         if (!m_answering)

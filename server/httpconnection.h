@@ -36,7 +36,8 @@ public:
         int handshakeMs = 10000;
         int headerMs = 10000;
         int idleMs = 15000;
-        int sendStallMs = 30000;
+        // Long: a paused player stops reading its song and goes on minutes later.
+        int sendStallMs = 300000;
     };
 
     // socket: connected, and for TLS already told to start the server handshake (tls = true).
