@@ -6,7 +6,6 @@
 #include <QAudioOutput>
 #include <QDir>
 #include <QFile>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,7 +102,6 @@ private slots:
     void resolveSource();
     void networkSongPlaysFromMediaBase_data();
     void networkSongPlaysFromMediaBase();
-    void failedSourceLeavesAFreshBackend();
     void catalogueSongNeverLeavesMediaFolder_data();
     void catalogueSongNeverLeavesMediaFolder();
     void startFailureKeepsPreviousAudio_data();
@@ -630,35 +628,6 @@ void TestMusicPlayer::networkSongPlaysFromMediaBase()
     QCOMPARE(server.requests().first().url.path(QUrl::FullyDecoded), QStringLiteral("/music/") + path);
     QTRY_VERIFY(player.duration() > 0);
     QVERIFY(trace.errors.isEmpty());
-}
-
-// A backend that failed would hold every later start, stop and the quit in its state changes
-// (bench_player prints how long): the player goes on with a fresh one, which plays the next
-// entry, and the failed one is gone.
-void TestMusicPlayer::failedSourceLeavesAFreshBackend()
-{
-    MusicPlayer player;
-    player.setPlayMode(MusicPlayer::Sequential);
-    QList<Song> songs = localSongs(2, m_shortWav);
-    songs[0].filePath = m_dir.filePath(QStringLiteral("gone.wav"));
-    player.setPlaylist(songs);
-    SignalTrace trace(&player);
-    const QPointer<QMediaPlayer> failing = player.findChild<QMediaPlayer *>(QString(), Qt::FindDirectChildrenOnly);
-    QVERIFY(failing);
-    player.play(0);
-    QTRY_COMPARE(trace.errors.size(), 1);
-    QTRY_VERIFY(failing.isNull());
-    QTRY_COMPARE(player.findChildren<QMediaPlayer *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
-    QCOMPARE(player.findChildren<QAudioOutput *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
-    QCOMPARE(player.playbackState(), QMediaPlayer::StoppedState);
-
-    player.setVolume(35);
-    player.next();
-    QCOMPARE(player.currentIndex(), 1);
-    QTRY_VERIFY(player.position() > 0);
-    QCOMPARE(player.findChild<QAudioOutput *>(QString(), Qt::FindDirectChildrenOnly)->volume(), 0.35f);
-    QCOMPARE(trace.errors.size(), 1);
-    QTRY_COMPARE(player.playbackState(), QMediaPlayer::StoppedState); // the short entry ends
 }
 
 void TestMusicPlayer::catalogueSongNeverLeavesMediaFolder_data()

@@ -5,7 +5,6 @@
 #include <QAudioOutput>
 #include <QDebug>
 #include <QFileInfo>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -15,19 +14,15 @@ constexpr int PositionIntervalMs = 100;
 
 MusicPlayer::MusicPlayer(QObject *parent)
     : QObject(parent)
+    , m_mediaPlayer(new QMediaPlayer(this))
+    , m_audioOutput(new QAudioOutput(this))
     , m_positionTimer(new QTimer(this))
 {
-    m_positionTimer->setInterval(PositionIntervalMs);
-    connect(m_positionTimer, &QTimer::timeout, this, [this]() { emit positionChanged(m_mediaPlayer->position()); });
-    createBackend();
-}
-
-void MusicPlayer::createBackend()
-{
-    m_mediaPlayer = new QMediaPlayer(this);
-    m_audioOutput = new QAudioOutput(this);
     m_mediaPlayer->setAudioOutput(m_audioOutput);
     m_audioOutput->setVolume(m_volume / 100.0);
+    m_positionTimer->setInterval(PositionIntervalMs);
+
+    connect(m_positionTimer, &QTimer::timeout, this, [this]() { emit positionChanged(m_mediaPlayer->position()); });
     connect(m_mediaPlayer, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::onMediaStatusChanged);
     connect(m_mediaPlayer, &QMediaPlayer::positionChanged, this, &MusicPlayer::onPositionChanged);
     connect(m_mediaPlayer, &QMediaPlayer::durationChanged, this, &MusicPlayer::onDurationChanged);
@@ -348,28 +343,5 @@ void MusicPlayer::onMediaError()
     if (m_reloading || m_errorReported)
         return;
     m_errorReported = true;
-    const QString message = m_mediaPlayer->errorString();
-    replaceBackend();
-    emit error(message);
-}
-
-// A pipeline that failed waits a full second in every later state change (the next start, a
-// stop, the player's own destruction) before giving up: each next/play/quit would freeze the
-// window for that second. Deleting it without a state change is immediate, so the failed
-// player and its output are dropped and a fresh pair takes over.
-void MusicPlayer::replaceBackend()
-{
-    QPointer<QMediaPlayer> failed = m_mediaPlayer;
-    QPointer<QAudioOutput> failedOutput = m_audioOutput;
-    const bool wasStopped = failed->playbackState() == QMediaPlayer::StoppedState;
-    failed->disconnect(this);
-    // Later, not now: this runs inside the failed player's own signal. Still children of this
-    // meanwhile, so they go with it should it be destroyed first.
-    QTimer::singleShot(0, this, [failed, failedOutput] {
-        delete failed.data();
-        delete failedOutput.data();
-    });
-    createBackend();
-    if (!wasStopped)
-        emit playbackStateChanged(QMediaPlayer::StoppedState);
+    emit error(m_mediaPlayer->errorString());
 }

@@ -80,12 +80,9 @@ private:
     void advance();
     void startSource(const QUrl &url);
     void onMediaError();
-    void createBackend();
-    void replaceBackend();
 
-    // Replaced by a fresh pair after a media error (see replaceBackend()).
-    QMediaPlayer *m_mediaPlayer = nullptr;
-    QAudioOutput *m_audioOutput = nullptr;
+    QMediaPlayer *m_mediaPlayer;
+    QAudioOutput *m_audioOutput;
     QTimer *m_positionTimer;
     QList<Song> m_playlist;
     QList<int> m_shuffleOrder;
