@@ -46,7 +46,8 @@ public:
                     if (!socket->readAll().contains("\r\n\r\n"))
                         return;
                     socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-                                  "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                                  "Content-Length: "
+                        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     socket->disconnectFromHost();
                 });
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -79,7 +80,7 @@ int main(int argc, char **argv)
     ApiClient client;
     QTextStream out(stdout);
     out << "songs\tbytes\trequest-to-callback ms (median of 5)\tparse-only ms\n";
-    for (int count : {100, 1000, 10000, 50000}) {
+    for (int count : { 100, 1000, 10000, 50000 }) {
         server.body = songList(count);
         QList<qint64> runs;
         for (int run = 0; run < 5; ++run) {

@@ -32,8 +32,7 @@ QString lyricsText(int lines)
 }
 
 // Runs the body repeatedly for at least 200 ms; returns microseconds per run.
-template<typename Body>
-double timePerRun(Body body)
+template <typename Body> double timePerRun(Body body)
 {
     QElapsedTimer timer;
     timer.start();
@@ -66,7 +65,7 @@ void measure(LyricsWidget &w, int lines)
     });
     std::printf("%6d lines: parse %9.1f us, lookup %8.2f us per report, paint %8.1f us with a current line, "
                 "%9.1f us before the first (%dx%d)\n",
-                lines, parseUs, lookupUs, paintUs, paintAllUs, w.width(), w.height());
+        lines, parseUs, lookupUs, paintUs, paintAllUs, w.width(), w.height());
 }
 
 } // namespace
@@ -76,7 +75,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     QCommandLineOption linesOption(QStringLiteral("lines"), QStringLiteral("Lines of the large text."),
-                                   QStringLiteral("N"), QStringLiteral("5000"));
+        QStringLiteral("N"), QStringLiteral("5000"));
     parser.addOption(linesOption);
     parser.addHelpOption();
     parser.process(app);

@@ -30,8 +30,7 @@ struct Sample
 };
 
 // Runs start() and waits for a positive duration and a position past 0.
-template <typename Start>
-Sample measure(MusicPlayer &player, Start start)
+template <typename Start> Sample measure(MusicPlayer &player, Start start)
 {
     Sample sample;
     QEventLoop loop;
@@ -78,9 +77,9 @@ void report(const char *label, QList<Sample> samples)
     }
     std::printf("%-28s duration known after %3lld ms median (max %3lld), first position after %3lld ms median "
                 "(max %3lld); %d of %d runs\n",
-                label, static_cast<long long>(durations.at(durations.size() / 2)),
-                static_cast<long long>(durations.last()), static_cast<long long>(positions.at(positions.size() / 2)),
-                static_cast<long long>(positions.last()), int(durations.size()), int(samples.size()));
+        label, static_cast<long long>(durations.at(durations.size() / 2)), static_cast<long long>(durations.last()),
+        static_cast<long long>(positions.at(positions.size() / 2)), static_cast<long long>(positions.last()),
+        int(durations.size()), int(samples.size()));
 }
 
 } // namespace
@@ -108,7 +107,7 @@ int main(int argc, char **argv)
     Song second = first;
     second.title = QStringLiteral("b");
     second.filePath = b;
-    player.setPlaylist({first, second});
+    player.setPlaylist({ first, second });
 
     QList<Sample> fresh;
     QList<Sample> restart;
@@ -126,7 +125,7 @@ int main(int argc, char **argv)
         auto broken = std::make_unique<MusicPlayer>();
         Song missing = first;
         missing.filePath = dir.filePath(QStringLiteral("missing.wav"));
-        broken->setPlaylist({missing, first, second});
+        broken->setPlaylist({ missing, first, second });
         bool failed = false;
         QObject::connect(broken.get(), &MusicPlayer::error, broken.get(), [&failed] { failed = true; });
         broken->play(0);
@@ -148,8 +147,8 @@ int main(int argc, char **argv)
         broken.reset();
         const qint64 quitMs = call.elapsed();
         std::printf("after a media error:  next() %lld ms, play() %lld ms, destruction %lld ms (error %s)\n",
-                    static_cast<long long>(nextMs), static_cast<long long>(playMs), static_cast<long long>(quitMs),
-                    failed ? "seen" : "not seen");
+            static_cast<long long>(nextMs), static_cast<long long>(playMs), static_cast<long long>(quitMs),
+            failed ? "seen" : "not seen");
     }
     return 0;
 }

@@ -32,8 +32,14 @@ struct Template
     const char *suffix;
 };
 constexpr Template templates[] = {
-    {"tagged.mp3", "mp3"}, {"tagged.flac", "flac"}, {"tagged.ogg", "ogg"}, {"tagged.m4a", "m4a"},
-    {"tagged.wav", "wav"}, {"tagged.aiff", "aiff"}, {"tagged.wma", "wma"}, {"tagged.m4a", "alac"},
+    { "tagged.mp3", "mp3" },
+    { "tagged.flac", "flac" },
+    { "tagged.ogg", "ogg" },
+    { "tagged.m4a", "m4a" },
+    { "tagged.wav", "wav" },
+    { "tagged.aiff", "aiff" },
+    { "tagged.wma", "wma" },
+    { "tagged.m4a", "alac" },
 };
 
 QString defaultDataDir()
@@ -59,7 +65,9 @@ bool makeLibrary(const QString &dataDir, const QString &root, int count)
         if (i % 10 == 0 && !QDir().mkpath(folder))
             return false;
         const int kind = i % templateCount;
-        QFile file(QStringLiteral("%1/%2.%3").arg(folder).arg(i, 5, 10, QLatin1Char('0'))
+        QFile file(QStringLiteral("%1/%2.%3")
+                       .arg(folder)
+                       .arg(i, 5, 10, QLatin1Char('0'))
                        .arg(QString::fromLatin1(templates[kind].suffix)));
         if (!file.open(QIODevice::WriteOnly) || file.write(contents.at(kind)) != contents.at(kind).size())
             return false;
@@ -107,8 +115,8 @@ ScanFigures timeScan(const QString &root, ProbeMethod method)
 
 void print(const char *label, const ScanFigures &figures)
 {
-    std::printf("%-14s %6d files (%6d with tags) in %8.3f s: %10.1f files/s (%.1f files per CPU second)\n",
-        label, figures.files, figures.tagged, figures.seconds, figures.filesPerSecond(), figures.filesPerCpuSecond());
+    std::printf("%-14s %6d files (%6d with tags) in %8.3f s: %10.1f files/s (%.1f files per CPU second)\n", label,
+        figures.files, figures.tagged, figures.seconds, figures.filesPerSecond(), figures.filesPerCpuSecond());
 }
 
 } // namespace
@@ -141,8 +149,8 @@ void timeLinkOut()
     ticks.stop();
     std::printf("link to /usr: startScan held its caller %lld ms, longest later turn %lld ms, %lld files, done "
                 "after %lld ms\n",
-                static_cast<long long>(held), static_cast<long long>(longestTurn),
-                static_cast<long long>(manager.musicFiles().size()), static_cast<long long>(total.elapsed()));
+        static_cast<long long>(held), static_cast<long long>(longestTurn),
+        static_cast<long long>(manager.musicFiles().size()), static_cast<long long>(total.elapsed()));
 }
 
 int main(int argc, char **argv)
@@ -154,13 +162,13 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Times a local-library scan with both probes."));
     parser.addHelpOption();
-    const QCommandLineOption filesOption(QStringLiteral("files"), QStringLiteral("Files in the library."),
-        QStringLiteral("N"), QStringLiteral("2000"));
+    const QCommandLineOption filesOption(
+        QStringLiteral("files"), QStringLiteral("Files in the library."), QStringLiteral("N"), QStringLiteral("2000"));
     const QCommandLineOption playerOption(QStringLiteral("player-files"),
         QStringLiteral("Files scanned with the media player (default: all)."), QStringLiteral("M"));
     const QCommandLineOption dataOption(QStringLiteral("data"), QStringLiteral("Folder of the template files."),
         QStringLiteral("DIR"), defaultDataDir());
-    parser.addOptions({filesOption, playerOption, dataOption});
+    parser.addOptions({ filesOption, playerOption, dataOption });
     parser.process(app);
 
     bool ok = false;

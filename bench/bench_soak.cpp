@@ -84,7 +84,10 @@ QString lyricsFor(int song)
 {
     QString text = QStringLiteral("[ti:Soak %1]\n").arg(song);
     for (int line = 0; line < 5; ++line)
-        text += QStringLiteral("[00:00.%1]line %2 of song %3\n").arg(line * 5, 2, 10, QLatin1Char('0')).arg(line).arg(song);
+        text += QStringLiteral("[00:00.%1]line %2 of song %3\n")
+                    .arg(line * 5, 2, 10, QLatin1Char('0'))
+                    .arg(line)
+                    .arg(song);
     return text;
 }
 
@@ -116,24 +119,25 @@ private:
             return;
         const QByteArray target = pending.left(pending.indexOf('\r')).split(' ').value(1);
         m_pending.remove(socket);
-        const QString action = QUrlQuery(QUrl(QString::fromLatin1(target)).query()).queryItemValue(QStringLiteral("action"));
+        const QString action
+            = QUrlQuery(QUrl(QString::fromLatin1(target)).query()).queryItemValue(QStringLiteral("action"));
         QJsonDocument reply;
         if (action == QLatin1String("getAlbums")) {
-            reply = QJsonDocument(QJsonObject{{QStringLiteral("albums"),
-                                               QJsonArray{QJsonObject{{QStringLiteral("id"), 1},
-                                                                      {QStringLiteral("name"), QStringLiteral("Soak")},
-                                                                      {QStringLiteral("artist"), QStringLiteral("Band")},
-                                                                      {QStringLiteral("song_count"), m_songs.size()}}}}});
+            reply = QJsonDocument(QJsonObject { { QStringLiteral("albums"),
+                QJsonArray {
+                    QJsonObject { { QStringLiteral("id"), 1 }, { QStringLiteral("name"), QStringLiteral("Soak") },
+                        { QStringLiteral("artist"), QStringLiteral("Band") },
+                        { QStringLiteral("song_count"), m_songs.size() } } } } });
         } else if (action == QLatin1String("getSongs") || action == QLatin1String("getSongRanking")) {
-            reply = QJsonDocument(QJsonObject{{QStringLiteral("songs"), m_songs}});
+            reply = QJsonDocument(QJsonObject { { QStringLiteral("songs"), m_songs } });
         } else if (action == QLatin1String("incrementPlayCount")) {
-            reply = QJsonDocument(QJsonObject{{QStringLiteral("success"), true}});
+            reply = QJsonDocument(QJsonObject { { QStringLiteral("success"), true } });
         } else {
             reply = QJsonDocument(QJsonArray());
         }
         const QByteArray body = reply.toJson(QJsonDocument::Compact);
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: "
-                      + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
 
@@ -161,13 +165,10 @@ int main(int argc, char **argv)
         const QString path = dir.filePath(QStringLiteral("song%1.wav").arg(i, 4, 10, QLatin1Char('0')));
         if (!writeSong(path, SongMs, 1 + i % 7))
             return 2;
-        songs.append(QJsonObject{{QStringLiteral("id"), i + 1},
-                                 {QStringLiteral("album_id"), 1},
-                                 {QStringLiteral("title"), QStringLiteral("Soak %1").arg(i)},
-                                 {QStringLiteral("artist"), QStringLiteral("Band")},
-                                 {QStringLiteral("duration"), 1},
-                                 {QStringLiteral("file_path"), path},
-                                 {QStringLiteral("lyrics"), lyricsFor(i)}});
+        songs.append(QJsonObject { { QStringLiteral("id"), i + 1 }, { QStringLiteral("album_id"), 1 },
+            { QStringLiteral("title"), QStringLiteral("Soak %1").arg(i) },
+            { QStringLiteral("artist"), QStringLiteral("Band") }, { QStringLiteral("duration"), 1 },
+            { QStringLiteral("file_path"), path }, { QStringLiteral("lyrics"), lyricsFor(i) } });
     }
     SoakCatalogue catalogue(songs);
     if (!catalogue.start())
@@ -225,7 +226,7 @@ int main(int argc, char **argv)
     sampler.setInterval(SampleIntervalMs);
     QObject::connect(&sampler, &QTimer::timeout, &app, [&] {
         std::printf("%6.1f s  rss %ld kB  songs %d  position reports %d  errors %d\n", clock.elapsed() / 1000.0,
-                    residentKb(), songChanges, positionReports, errors);
+            residentKb(), songChanges, positionReports, errors);
         std::fflush(stdout);
     });
 
@@ -253,7 +254,8 @@ int main(int argc, char **argv)
         player->play(0);
         startKb = residentKb();
         clock.start();
-        std::printf("start: %d songs of %d ms in list loop for %d s; rss %ld kB\n", songCount, SongMs, seconds, startKb);
+        std::printf(
+            "start: %d songs of %d ms in list loop for %d s; rss %ld kB\n", songCount, SongMs, seconds, startKb);
         std::fflush(stdout);
         pages.start();
         sampler.start();
@@ -270,7 +272,7 @@ int main(int argc, char **argv)
 
     std::printf("end: rss %ld kB (start %ld kB, growth %ld kB); %d songs played (%.2f loops), "
                 "%d position reports; errors %d\n",
-                endKb, startKb, endKb - startKb, songChanges, loops, positionReports, errors);
+        endKb, startKb, endKb - startKb, songChanges, loops, positionReports, errors);
     if (startKb < 0)
         std::printf("playback never started\n");
     return errors == 0 && startKb >= 0 ? 0 : 1;

@@ -37,11 +37,11 @@ QString makeSample(const QString &dir)
     const QString flac = dir + QStringLiteral("/sample.flac");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
-                  QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("anullsrc=r=8000:cl=mono"),
-                  QStringLiteral("-t"), QStringLiteral("1"), QStringLiteral("-metadata"), QStringLiteral("title=Sample"),
-                  QStringLiteral("-metadata"), QStringLiteral("artist=Bench"), QStringLiteral("-metadata"),
-                  QStringLiteral("album=Numbers"), flac});
+        { QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+            QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("anullsrc=r=8000:cl=mono"),
+            QStringLiteral("-t"), QStringLiteral("1"), QStringLiteral("-metadata"), QStringLiteral("title=Sample"),
+            QStringLiteral("-metadata"), QStringLiteral("artist=Bench"), QStringLiteral("-metadata"),
+            QStringLiteral("album=Numbers"), flac });
     if (ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0 && QFile::exists(flac))
         return flac;
 
@@ -75,7 +75,7 @@ int measure(int argc, char *argv[], int files)
     auto *manager = window.findChild<LocalMusicManager *>();
     qint64 rowsCreated = 0;
     QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, &app,
-                     [&rowsCreated](const QModelIndex &, int first, int last) { rowsCreated += last - first + 1; });
+        [&rowsCreated](const QModelIndex &, int first, int last) { rowsCreated += last - first + 1; });
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         std::fprintf(stderr, "the window was not exposed\n");
@@ -87,7 +87,7 @@ int measure(int argc, char *argv[], int files)
     std::printf("start to visible window:                       %lld ms\n", static_cast<long long>(visible));
     std::printf("start to all %d rows listed:                %lld ms\n", files, static_cast<long long>(listed));
     std::printf("rows created while listing:                    %lld (library %lld)\n",
-                static_cast<long long>(rowsCreated), static_cast<long long>(manager->musicFiles().size()));
+        static_cast<long long>(rowsCreated), static_cast<long long>(manager->musicFiles().size()));
 
     // Remove the first row through the page's context menu: the rest is re-added one by one.
     rowsCreated = 0;
@@ -109,9 +109,9 @@ int measure(int argc, char *argv[], int files)
     waitFor([&] { return list->count() == files - 1; });
     const qint64 relisted = clock.elapsed();
     std::printf("remove one and re-add the rest:                %lld ms (listed after %lld ms)\n",
-                static_cast<long long>(readded), static_cast<long long>(relisted));
+        static_cast<long long>(readded), static_cast<long long>(relisted));
     std::printf("rows created after the removal:                %lld (library %lld)\n",
-                static_cast<long long>(rowsCreated), static_cast<long long>(manager->musicFiles().size()));
+        static_cast<long long>(rowsCreated), static_cast<long long>(manager->musicFiles().size()));
     return 0;
 }
 
@@ -155,7 +155,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "cannot copy the sample file\n");
             return 1;
         }
-        stored.append(QVariantMap{{QStringLiteral("filePath"), path}});
+        stored.append(QVariantMap { { QStringLiteral("filePath"), path } });
     }
     {
         QSettings settings(QStringLiteral("Velora"), QStringLiteral("VeloraPlayer"));
@@ -171,13 +171,13 @@ int main(int argc, char *argv[])
     clock.start();
     for (const QVariant &element : std::as_const(stored))
         probeAudioFile(element.toMap().value(QStringLiteral("filePath")).toString());
-    std::printf("reading the tags of %d files alone:         %lld ms\n", files,
-                static_cast<long long>(clock.elapsed()));
+    std::printf(
+        "reading the tags of %d files alone:         %lld ms\n", files, static_cast<long long>(clock.elapsed()));
     std::fflush(stdout);
 
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--measure"), QString::number(files)});
+    child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--measure"), QString::number(files) });
     if (!child.waitForFinished(-1) || child.exitCode() != 0) {
         std::fprintf(stderr, "the measured start failed\n");
         return 1;

@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(!anyTimed || widget->hasTimestamps());
 
     // Positions before, inside and after every tag, including the extremes.
-    const qint64 positions[] = {-1, 0, 1500, 60000, LatestTagMs, LatestTagMs + 1,
-                                std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
+    const qint64 positions[] = { -1, 0, 1500, 60000, LatestTagMs, LatestTagMs + 1, std::numeric_limits<qint64>::max(),
+        std::numeric_limits<qint64>::min() };
     for (const qint64 position : positions) {
         widget->updatePosition(position);
         const int current = widget->currentLine();

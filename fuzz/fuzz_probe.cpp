@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzzApplication<QGuiApplication>();
     static QTemporaryDir *dir = new QTemporaryDir;
-    static const char *const suffixes[] = {"mp3", "flac", "ogg", "opus", "m4a", "wav", "aiff", "wma"};
+    static const char *const suffixes[] = { "mp3", "flac", "ogg", "opus", "m4a", "wav", "aiff", "wma" };
 
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 

@@ -48,7 +48,7 @@ private:
         while ((end = pending.indexOf("\r\n\r\n")) >= 0) {
             pending.remove(0, end + 4);
             socket->write("HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: "
-                          + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         }
     }
 

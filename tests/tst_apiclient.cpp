@@ -46,7 +46,7 @@ private slots:
 private:
     // Starts one operation by name; its callback (unless withCallback is false) fills outcome.
     static void start(ApiClient &client, const QString &op, int number, const QString &text,
-                      const std::shared_ptr<Outcome> &outcome, bool withCallback = true);
+        const std::shared_ptr<Outcome> &outcome, bool withCallback = true);
 
     TestHttpServer m_server;
     TestHttpServer::Response m_response;
@@ -66,7 +66,7 @@ void TestApiClient::init()
 }
 
 void TestApiClient::start(ApiClient &client, const QString &op, int number, const QString &text,
-                          const std::shared_ptr<Outcome> &outcome, bool withCallback)
+    const std::shared_ptr<Outcome> &outcome, bool withCallback)
 {
     auto songs = [outcome](QList<Song> list) {
         ++outcome->calls;
@@ -92,11 +92,12 @@ void TestApiClient::start(ApiClient &client, const QString &op, int number, cons
     } else if (op == QLatin1String("search")) {
         client.search(text, withCallback ? SongsCallback(songs) : SongsCallback());
     } else if (op == QLatin1String("getSong")) {
-        client.getSong(number, withCallback ? SongCallback([outcome](Song s) {
-            ++outcome->calls;
-            outcome->ids << s.id;
-        })
-                                            : SongCallback());
+        client.getSong(number,
+            withCallback ? SongCallback([outcome](Song s) {
+                ++outcome->calls;
+                outcome->ids << s.id;
+            })
+                         : SongCallback());
     } else if (op == QLatin1String("getArtistRanking")) {
         client.getArtistRanking(withCallback ? RankingCallback(rows) : RankingCallback());
     } else if (op == QLatin1String("getSongRanking")) {
@@ -124,7 +125,8 @@ void TestApiClient::requestsCarryQueryAndHeaders_data()
     QTest::newRow("search a b&c") << "search" << 0 << "a b&c" << api + "?action=search&q=a%20b%26c";
     QTest::newRow("search plus, percent, unreserved")
         << "search" << 0 << "a+b%c=d#e?-._~" << api + "?action=search&q=a%2Bb%25c%3Dd%23e%3F-._~";
-    QTest::newRow("search Chinese") << "search" << 0 << "周杰伦" << api + "?action=search&q=%E5%91%A8%E6%9D%B0%E4%BC%A6";
+    QTest::newRow("search Chinese") << "search" << 0 << "周杰伦"
+                                    << api + "?action=search&q=%E5%91%A8%E6%9D%B0%E4%BC%A6";
     QTest::newRow("search empty") << "search" << 0 << QString() << api + "?action=search&q=";
     QTest::newRow("one song") << "getSong" << 42 << QString() << api + "?action=getSong&id=42";
     QTest::newRow("artist chart") << "getArtistRanking" << 0 << QString() << api + "?action=getArtistRanking";
@@ -151,7 +153,6 @@ void TestApiClient::requestsCarryQueryAndHeaders()
         QTRY_COMPARE(outcome->calls, 1);
 }
 
-
 void TestApiClient::replyShapes_data()
 {
     QTest::addColumn<QString>("op");
@@ -160,24 +161,21 @@ void TestApiClient::replyShapes_data()
     QTest::addColumn<QList<int>>("ids");
 
     const QList<int> none;
-    const QList<int> noSong{0};
+    const QList<int> noSong { 0 };
     const QByteArray two = R"([{"id": 1, "album_id": 5}, {"id": 2}])";
     struct Op
     {
         const char *name;
         const char *key;
     };
-    const Op listOps[] = {{"getAlbums", "albums"},
-                          {"getAllSongs", "songs"},
-                          {"search", "results"},
-                          {"getArtistRanking", "artists"},
-                          {"getSongRanking", "songs"}};
+    const Op listOps[] = { { "getAlbums", "albums" }, { "getAllSongs", "songs" }, { "search", "results" },
+        { "getArtistRanking", "artists" }, { "getSongRanking", "songs" } };
     for (const Op &op : listOps) {
         const QByteArray key = op.key;
         auto row = [&op](const char *shape) -> QTestData & { return QTest::addRow("%s: %s", op.name, shape); };
-        row("array") << op.name << 200 << two << QList<int>{1, 2};
+        row("array") << op.name << 200 << two << QList<int> { 1, 2 };
         row("empty array") << op.name << 200 << QByteArray("[]") << none;
-        row("object with its key") << op.name << 200 << "{\"" + key + "\": " + two + "}" << QList<int>{1, 2};
+        row("object with its key") << op.name << 200 << "{\"" + key + "\": " + two + "}" << QList<int> { 1, 2 };
         row("object with another key") << op.name << 200 << "{\"items\": " + two + "}" << none;
         row("key holding an object") << op.name << 200 << "{\"" + key + "\": {\"id\": 1}}" << none;
         row("key holding a number") << op.name << 200 << "{\"" + key + "\": 3}" << none;
@@ -188,18 +186,18 @@ void TestApiClient::replyShapes_data()
         row("HTTP 500") << op.name << 500 << two << none;
     }
     // Rows that are not objects stay in place as default records (charts pass them on untouched).
-    QTest::newRow("getAllSongs: row not an object") << "getAllSongs" << 200 << QByteArray(R"([{"id": 4}, 7, "x"])")
-                                                    << QList<int>{4, 0, 0};
-    QTest::newRow("getAlbums: row not an object") << "getAlbums" << 200 << QByteArray(R"([null, {"id": 9}])")
-                                                  << QList<int>{0, 9};
+    QTest::newRow("getAllSongs: row not an object")
+        << "getAllSongs" << 200 << QByteArray(R"([{"id": 4}, 7, "x"])") << QList<int> { 4, 0, 0 };
+    QTest::newRow("getAlbums: row not an object")
+        << "getAlbums" << 200 << QByteArray(R"([null, {"id": 9}])") << QList<int> { 0, 9 };
     QTest::newRow("getAlbums: both keys, albums win")
-        << "getAlbums" << 200 << QByteArray(R"({"songs": [{"id": 1}], "albums": [{"id": 2}]})") << QList<int>{2};
-    QTest::newRow("getSongRanking: rows untouched") << "getSongRanking" << 200 << QByteArray(R"([{"id": 3}, 5])")
-                                                    << QList<int>{3, 0};
+        << "getAlbums" << 200 << QByteArray(R"({"songs": [{"id": 1}], "albums": [{"id": 2}]})") << QList<int> { 2 };
+    QTest::newRow("getSongRanking: rows untouched")
+        << "getSongRanking" << 200 << QByteArray(R"([{"id": 3}, 5])") << QList<int> { 3, 0 };
 
     QTest::newRow("getSong: object") << "getSong" << 200 << QByteArray(R"({"id": 12, "title": "t"})")
-                                     << QList<int>{12};
-    QTest::newRow("getSong: array of two") << "getSong" << 200 << two << QList<int>{1};
+                                     << QList<int> { 12 };
+    QTest::newRow("getSong: array of two") << "getSong" << 200 << two << QList<int> { 1 };
     QTest::newRow("getSong: empty array") << "getSong" << 200 << QByteArray("[]") << noSong;
     QTest::newRow("getSong: array of a non-object") << "getSong" << 200 << QByteArray("[5]") << noSong;
     QTest::newRow("getSong: not JSON") << "getSong" << 200 << QByteArray("nope") << noSong;
@@ -232,18 +230,18 @@ void TestApiClient::failuresAndSummariesAreLogged_data()
     QTest::addColumn<QStringList>("prefixes");
 
     QTest::newRow("albums ok") << "getAlbums" << 200 << QByteArray(R"([{"id":1},{"id":2}])")
-                               << QStringList{"专辑响应: ", "已加载 2 个专辑"};
+                               << QStringList { "专辑响应: ", "已加载 2 个专辑" };
     QTest::newRow("albums 404") << "getAlbums" << 404 << QByteArray("[]")
-                                << QStringList{"获取专辑失败: ", "已加载 0 个专辑"};
+                                << QStringList { "获取专辑失败: ", "已加载 0 个专辑" };
     QTest::newRow("songs ok") << "getAllSongs" << 200 << QByteArray(R"({"songs":[{"id":1}]})")
-                              << QStringList{"歌曲响应: ", "已加载 1 首歌曲"};
+                              << QStringList { "歌曲响应: ", "已加载 1 首歌曲" };
     QTest::newRow("songs 500") << "getSongs" << 500 << QByteArray("[]")
-                               << QStringList{"获取歌曲失败: ", "已加载 0 首歌曲"};
+                               << QStringList { "获取歌曲失败: ", "已加载 0 首歌曲" };
     QTest::newRow("songs not JSON") << "getSongs" << 200 << QByteArray("oops")
-                                    << QStringList{"歌曲响应: \"oops\"", "已加载 0 首歌曲"};
-    QTest::newRow("one song 404") << "getSong" << 404 << QByteArray("{}") << QStringList{"获取歌曲失败: "};
+                                    << QStringList { "歌曲响应: \"oops\"", "已加载 0 首歌曲" };
+    QTest::newRow("one song 404") << "getSong" << 404 << QByteArray("{}") << QStringList { "获取歌曲失败: " };
     QTest::newRow("play count 500") << "incrementPlayCount" << 500 << QByteArray("{}")
-                                    << QStringList{"增加播放次数失败: "};
+                                    << QStringList { "增加播放次数失败: " };
 }
 
 void TestApiClient::failuresAndSummariesAreLogged()
@@ -261,7 +259,7 @@ void TestApiClient::failuresAndSummariesAreLogged()
     QTRY_VERIFY(client.findChildren<QNetworkReply *>().isEmpty());
     for (const QString &prefix : prefixes)
         QVERIFY2(log.startingWith(prefix).size() == 1,
-                 qPrintable(prefix + QLatin1String(" in ") + log.messages().join('|')));
+            qPrintable(prefix + QLatin1String(" in ") + log.messages().join('|')));
     if (status != 200) {
         // The failure line names the reason given by the network stack.
         QVERIFY(log.startingWith(prefixes.first()).constFirst().size() > prefixes.first().size());
@@ -316,8 +314,10 @@ void TestApiClient::emptyCallbackStillReleasesReply_data()
 {
     QTest::addColumn<QString>("op");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("albums") << "getAlbums" << "已加载 1 个专辑";
-    QTest::newRow("songs") << "getSongs" << "已加载 1 首歌曲";
+    QTest::newRow("albums") << "getAlbums"
+                            << "已加载 1 个专辑";
+    QTest::newRow("songs") << "getSongs"
+                           << "已加载 1 首歌曲";
     QTest::newRow("search") << "search" << QString();
     QTest::newRow("one song") << "getSong" << QString();
     QTest::newRow("artist chart") << "getArtistRanking" << QString();
@@ -388,7 +388,7 @@ void TestApiClient::callbackMayStartRequests()
         });
     });
     QTRY_VERIFY(done);
-    QCOMPARE(songIds, QList<int>{5});
+    QCOMPARE(songIds, QList<int> { 5 });
     QCOMPARE(m_server.requests().constLast().target, QByteArray("/music/api.php?action=getSongs&album_id=5"));
 }
 
@@ -419,8 +419,8 @@ void TestApiClient::concurrentRequestsKeepTheirOwnResults()
     client.getSongs(1, [&first](QList<Song> songs) { first << songs.value(0).id; });
     client.getSongs(2, [&second](QList<Song> songs) { second << songs.value(0).id; });
     QTRY_VERIFY(!first.isEmpty() && !second.isEmpty());
-    QCOMPARE(first, QList<int>{100});
-    QCOMPARE(second, QList<int>{200});
+    QCOMPARE(first, QList<int> { 100 });
+    QCOMPARE(second, QList<int> { 200 });
     m_server.setHandler([this](const TestHttpServer::Request &) { return m_response; });
 }
 

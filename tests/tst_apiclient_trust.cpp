@@ -17,8 +17,8 @@
 
 namespace {
 
-const char *const EnvNames[] = {"VELORA_SERVER_URL", "VELORA_SERVER_CA_FILE", "VELORA_SERVER_INSECURE",
-                                "VELORA_SERVER_TIMEOUT_MS"};
+const char *const EnvNames[]
+    = { "VELORA_SERVER_URL", "VELORA_SERVER_CA_FILE", "VELORA_SERVER_INSECURE", "VELORA_SERVER_TIMEOUT_MS" };
 
 QSettings appSettings()
 {
@@ -143,13 +143,20 @@ void TestApiClientTrust::baseAddress_data()
     QTest::addColumn<QString>("base");
 
     QTest::newRow("nothing configured") << QString() << QString() << "http://127.0.0.1:8765";
-    QTest::newRow("setting") << QString() << "https://music.example.org/" << "https://music.example.org";
-    QTest::newRow("environment wins") << "http://10.0.0.2:81" << "https://music.example.org" << "http://10.0.0.2:81";
-    QTest::newRow("blank environment") << "  " << "https://music.example.org" << "https://music.example.org";
+    QTest::newRow("setting") << QString() << "https://music.example.org/"
+                             << "https://music.example.org";
+    QTest::newRow("environment wins") << "http://10.0.0.2:81"
+                                      << "https://music.example.org"
+                                      << "http://10.0.0.2:81";
+    QTest::newRow("blank environment") << "  "
+                                       << "https://music.example.org"
+                                       << "https://music.example.org";
     QTest::newRow("sub-folder") << "https://h.example/sub//" << QString() << "https://h.example/sub";
     QTest::newRow("other scheme") << "ftp://h.example" << QString() << "http://127.0.0.1:8765";
-    QTest::newRow("no host") << QString() << "https://" << "http://127.0.0.1:8765";
-    QTest::newRow("not an address") << QString() << "music server" << "http://127.0.0.1:8765";
+    QTest::newRow("no host") << QString() << "https://"
+                             << "http://127.0.0.1:8765";
+    QTest::newRow("not an address") << QString() << "music server"
+                                    << "http://127.0.0.1:8765";
 }
 
 void TestApiClientTrust::baseAddress()
@@ -174,7 +181,7 @@ void TestApiClientTrust::timeoutSetting_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("expected");
 
-    for (bool viaSettings : {false, true}) {
+    for (bool viaSettings : { false, true }) {
         const char *source = viaSettings ? "settings" : "env";
         QTest::addRow("%s: unset", source) << viaSettings << QString() << 30000;
         QTest::addRow("%s: 1500", source) << viaSettings << "1500" << 1500;
@@ -211,7 +218,7 @@ void TestApiClientTrust::skipCheckSetting_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("expected");
 
-    for (bool viaSettings : {false, true}) {
+    for (bool viaSettings : { false, true }) {
         const char *source = viaSettings ? "settings" : "env";
         QTest::addRow("%s: unset", source) << viaSettings << QVariant() << false;
         QTest::addRow("%s: true", source) << viaSettings << QVariant(QStringLiteral("true")) << true;
@@ -240,7 +247,7 @@ void TestApiClientTrust::skipCheckSetting()
     }
     QCOMPARE(CatalogueConfig::skipCertificateCheck(), expected);
     QCOMPARE(CatalogueConfig::sslConfiguration().peerVerifyMode(),
-             expected ? QSslSocket::VerifyNone : QSslSocket::VerifyPeer);
+        expected ? QSslSocket::VerifyNone : QSslSocket::VerifyPeer);
 }
 
 void TestApiClientTrust::serverCertificateIsVerified_data()
@@ -304,7 +311,7 @@ void TestApiClientTrust::serverCertificateIsVerified()
             ids << a.id;
     });
     QTRY_COMPARE(calls, 1);
-    QCOMPARE(ids, loads ? QList<int>{7} : QList<int>());
+    QCOMPARE(ids, loads ? QList<int> { 7 } : QList<int>());
     // A rejected certificate stops the request before anything is sent.
     QCOMPARE(m_https.requests().size(), loads ? 1 : 0);
     if (!loads)
@@ -426,7 +433,7 @@ void TestApiClientTrust::oversizedReplyFails()
 {
     // Announces one byte over the limit, sends a little and then keeps the connection open.
     const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
-                            + QByteArray::number(CatalogueConfig::MaxReplyBytes + 1) + "\r\n\r\n[{\"id\": 1}";
+        + QByteArray::number(CatalogueConfig::MaxReplyBytes + 1) + "\r\n\r\n[{\"id\": 1}";
     RawServer server(head, false);
     QVERIFY(server.listen());
     qputenv("VELORA_SERVER_URL", server.url("http").toString().toUtf8());
@@ -434,7 +441,7 @@ void TestApiClientTrust::oversizedReplyFails()
     ApiClientLogCapture log;
     ApiClient client;
     int calls = 0;
-    QList<Song> result{Song()};
+    QList<Song> result { Song() };
     client.getAllSongs([&calls, &result](QList<Song> songs) {
         ++calls;
         result = songs;

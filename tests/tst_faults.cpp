@@ -45,14 +45,12 @@ QByteArray songsJson(int count)
 {
     QJsonArray songs;
     for (int i = 1; i <= count; ++i) {
-        songs.append(QJsonObject{{QStringLiteral("id"), i},
-                                 {QStringLiteral("album_id"), 1},
-                                 {QStringLiteral("title"), QStringLiteral("Song %1").arg(i)},
-                                 {QStringLiteral("artist"), QStringLiteral("Band")},
-                                 {QStringLiteral("duration"), 1},
-                                 {QStringLiteral("file_path"), QStringLiteral("audio/%1.wav").arg(i)}});
+        songs.append(QJsonObject { { QStringLiteral("id"), i }, { QStringLiteral("album_id"), 1 },
+            { QStringLiteral("title"), QStringLiteral("Song %1").arg(i) },
+            { QStringLiteral("artist"), QStringLiteral("Band") }, { QStringLiteral("duration"), 1 },
+            { QStringLiteral("file_path"), QStringLiteral("audio/%1.wav").arg(i) } });
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("songs"), songs}}).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { QStringLiteral("songs"), songs } }).toJson(QJsonDocument::Compact);
 }
 
 QString settingsFile()
@@ -150,8 +148,8 @@ TestHttpServer::Response TestFaults::answer(const TestHttpServer::Request &reque
     const QString action = QUrlQuery(request.url).queryItemValue(QStringLiteral("action"));
     const QString path = request.url.path();
     if (path.startsWith(QLatin1String("/music/audio/"))) {
-        TestHttpServer::Response media =
-            TestHttpServer::file(m_audioDir + QLatin1Char('/') + path.section(QLatin1Char('/'), -1), "audio/wav");
+        TestHttpServer::Response media
+            = TestHttpServer::file(m_audioDir + QLatin1Char('/') + path.section(QLatin1Char('/'), -1), "audio/wav");
         media.closeEarly = m_cutMedia;
         media.honourRange = false;
         return media;
@@ -222,7 +220,8 @@ void TestFaults::catalogueFaultDuringLoad()
     QTRY_COMPARE(songsList->count(), 3);
 
     QList<Song> queue;
-    for (const QJsonValue &row : QJsonDocument::fromJson(songsJson(3)).object().value(QStringLiteral("songs")).toArray())
+    for (const QJsonValue &row :
+        QJsonDocument::fromJson(songsJson(3)).object().value(QStringLiteral("songs")).toArray())
         queue.append(Song::fromJson(row.toObject()));
     player->setPlaylist(queue);
     player->setPlayMode(MusicPlayer::ListLoop);
@@ -253,16 +252,17 @@ void TestFaults::mediaStreamStopsHalfWay()
     MusicPlayer player;
     QSignalSpy errors(&player, &MusicPlayer::error);
     QList<Song> queue;
-    for (const QJsonValue &row : QJsonDocument::fromJson(songsJson(2)).object().value(QStringLiteral("songs")).toArray())
+    for (const QJsonValue &row :
+        QJsonDocument::fromJson(songsJson(2)).object().value(QStringLiteral("songs")).toArray())
         queue.append(Song::fromJson(row.toObject()));
     player.setPlaylist(queue);
 
     m_cutMedia = true;
     player.play(0);
     // Either way out is fine: an error for the cut stream, or the end of what arrived and on.
-    QTRY_VERIFY_WITH_TIMEOUT(errors.count() > 0 || player.currentIndex() == 1
-                                 || player.playbackState() == QMediaPlayer::StoppedState,
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        errors.count() > 0 || player.currentIndex() == 1 || player.playbackState() == QMediaPlayer::StoppedState,
+        10000);
     QVERIFY(errors.count() <= 1);
 
     m_cutMedia = false;
@@ -311,8 +311,9 @@ void TestFaults::corruptAudioFilesAreListedAndSkippedInPlay()
         queue.append(file.toSong());
     }
     titles.sort();
-    QCOMPARE(titles, QStringList({QStringLiteral("broken"), QStringLiteral("empty"), QStringLiteral("good"),
-                                  QStringLiteral("header-only")}));
+    QCOMPARE(titles,
+        QStringList({ QStringLiteral("broken"), QStringLiteral("empty"), QStringLiteral("good"),
+            QStringLiteral("header-only") }));
 
     MusicPlayer player;
     QSignalSpy errors(&player, &MusicPlayer::error);
@@ -350,7 +351,7 @@ void TestFaults::unreadableFolderIsSkipped()
     manager.startScan(folder.path());
     const bool done = finished.count() > 0 || finished.wait(20000);
     QFile::setPermissions(folder.filePath(QStringLiteral("locked")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(done);
     QCOMPARE(manager.musicFiles().size(), 1);
     QCOMPARE(manager.musicFiles().first().fileName, QStringLiteral("open.wav"));
@@ -367,7 +368,8 @@ void TestFaults::folderLinkBackIntoTheTree()
     QVERIFY(writeWav(folder.filePath(QStringLiteral("a/b/deep.wav")), 100));
     QVERIFY(QFile::link(folder.path(), folder.filePath(QStringLiteral("a/b/up"))));
     QVERIFY(QFile::link(folder.filePath(QStringLiteral("a")), folder.filePath(QStringLiteral("side"))));
-    QVERIFY(QFile::link(folder.filePath(QStringLiteral("a/b/deep.wav")), folder.filePath(QStringLiteral("a/same.wav"))));
+    QVERIFY(
+        QFile::link(folder.filePath(QStringLiteral("a/b/deep.wav")), folder.filePath(QStringLiteral("a/same.wav"))));
     // A link to itself and one to nowhere cannot be followed at all.
     QVERIFY(QFile::link(folder.filePath(QStringLiteral("self")), folder.filePath(QStringLiteral("self"))));
     QVERIFY(QFile::link(folder.filePath(QStringLiteral("gone")), folder.filePath(QStringLiteral("dangling.wav"))));
@@ -381,7 +383,7 @@ void TestFaults::folderLinkBackIntoTheTree()
         names.append(file.fileName);
     names.sort();
     // The file link is a file of its own; the folder links add nothing.
-    QCOMPARE(names, QStringList({QStringLiteral("deep.wav"), QStringLiteral("same.wav"), QStringLiteral("top.wav")}));
+    QCOMPARE(names, QStringList({ QStringLiteral("deep.wav"), QStringLiteral("same.wav"), QStringLiteral("top.wav") }));
 }
 
 // ---- Settings ----
@@ -394,8 +396,9 @@ void TestFaults::corruptSettingsFile()
     QVERIFY(QDir().mkpath(QFileInfo(file).path()));
     QFile conf(file);
     QVERIFY(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    static const char junk[] = "\x00\xff\xfe[localMusic]\nmusicFiles=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1fgarbage\n"
-                               "fileCount=lots\nscanPath=\n[settings\ndarkMode=@Invalid()\nlanguage=\x01\x02\n\xc3(\n=\n[=]\n";
+    static const char junk[]
+        = "\x00\xff\xfe[localMusic]\nmusicFiles=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1fgarbage\n"
+          "fileCount=lots\nscanPath=\n[settings\ndarkMode=@Invalid()\nlanguage=\x01\x02\n\xc3(\n=\n[=]\n";
     conf.write(junk, sizeof(junk) - 1);
     conf.close();
 

@@ -71,7 +71,7 @@ void TestFoundation::formStartsOnAlbumPage()
     QCOMPARE(ui.centralStack->count(), 6);
     QCOMPARE(ui.centralStack->currentIndex(), 0);
     QCOMPARE(ui.centralStack->currentWidget(), ui.albumView);
-    const QStringList pages{"albumView", "songsView", "playlistView", "rankingView", "localMusicView", "lyricsView"};
+    const QStringList pages { "albumView", "songsView", "playlistView", "rankingView", "localMusicView", "lyricsView" };
     for (int i = 0; i < pages.size(); ++i)
         QCOMPARE(ui.centralStack->widget(i)->objectName(), pages.at(i));
 }
@@ -82,7 +82,8 @@ void TestFoundation::combosHaveTwoItems_data()
     QTest::addColumn<QString>("item0");
     QTest::addColumn<QString>("item1");
     QTest::newRow("search mode") << "searchModeCombo" << QString::fromUtf8("网络") << QString::fromUtf8("本地");
-    QTest::newRow("chart type") << "rankingTypeSelector" << QString::fromUtf8("歌手排行") << QString::fromUtf8("歌曲排行");
+    QTest::newRow("chart type") << "rankingTypeSelector" << QString::fromUtf8("歌手排行")
+                                << QString::fromUtf8("歌曲排行");
 }
 
 void TestFoundation::combosHaveTwoItems()
@@ -134,22 +135,19 @@ void TestFoundation::formTextsCanBeDrawn()
 void TestFoundation::resourcesPresent_data()
 {
     QTest::addColumn<QString>("path");
-    const QStringList files{
-        ":/qss/default.css", ":/qss/white.css", ":/translations/vl_en.qm", ":/translations/vl_zh.qm",
-        ":/translations/vl_en.ts", ":/translations/vl_zh.ts"};
+    const QStringList files { ":/qss/default.css", ":/qss/white.css", ":/translations/vl_en.qm",
+        ":/translations/vl_zh.qm", ":/translations/vl_en.ts", ":/translations/vl_zh.ts" };
     for (const QString &f : files)
         QTest::newRow(qPrintable(f)) << f;
-    const QStringList images{"checkbox_checked", "checkbox_checked_disable", "checkbox_parcial",
-                             "checkbox_parcial_disable", "checkbox_unchecked", "checkbox_unchecked_disable",
-                             "radiobutton_checked", "radiobutton_checked_disable", "radiobutton_unchecked",
-                             "radiobutton_unchecked_disable", "branch_open", "branch_close", "add_top",
-                             "add_bottom", "add_left", "add_right", "calendar_prevmonth", "calendar_nextmonth"};
+    const QStringList images { "checkbox_checked", "checkbox_checked_disable", "checkbox_parcial",
+        "checkbox_parcial_disable", "checkbox_unchecked", "checkbox_unchecked_disable", "radiobutton_checked",
+        "radiobutton_checked_disable", "radiobutton_unchecked", "radiobutton_unchecked_disable", "branch_open",
+        "branch_close", "add_top", "add_bottom", "add_left", "add_right", "calendar_prevmonth", "calendar_nextmonth" };
     for (const QString &i : images)
         QTest::newRow(qPrintable(i)) << QStringLiteral(":/qss/default/%1.png").arg(i);
-    const QStringList icons{"logo", "album", "single", "playlist", "ranking", "folder", "add", "setting", "min",
-                            "close", "search", "prev", "play", "pause", "next", "list", "repeat", "repeat-one",
-                            "shuffle", "lyrics", "volume-off", "volume-down", "volume-center", "volume-up", "music",
-                            "delete", "play-all"};
+    const QStringList icons { "logo", "album", "single", "playlist", "ranking", "folder", "add", "setting", "min",
+        "close", "search", "prev", "play", "pause", "next", "list", "repeat", "repeat-one", "shuffle", "lyrics",
+        "volume-off", "volume-down", "volume-center", "volume-up", "music", "delete", "play-all" };
     for (const QString &i : icons)
         QTest::newRow(qPrintable(i)) << QStringLiteral(":/icons/%1.svg").arg(i);
 }
@@ -220,7 +218,7 @@ void TestFoundation::warningBoxIsInChinese()
     ModalBoxCloser closer;
     closer.start();
     showStyleSheetWarning();
-    QCOMPARE(closer.titles(), QStringList{QString::fromUtf8("警告")});
+    QCOMPARE(closer.titles(), QStringList { QString::fromUtf8("警告") });
     QVERIFY(closer.texts().value(0).startsWith(QString::fromUtf8("无法加载样式表，将使用默认外观。\n")));
 }
 

@@ -70,15 +70,23 @@ void TestLocalPage::initTestCase()
     QVERIFY(QDir().mkpath(m_fiveFolder + QStringLiteral("/sub")));
     QVERIFY(QDir().mkpath(m_bareFolder));
     QVERIFY(writeTaggedAudio({
-        {m_threeFolder + QStringLiteral("/a.flac"), QStringLiteral("Alpha"), QStringLiteral("Ann"), QStringLiteral("One"), 205},
-        {m_threeFolder + QStringLiteral("/b.flac"), QStringLiteral("Beta"), QStringLiteral("Bob"), QStringLiteral("Two"), 205},
-        {m_threeFolder + QStringLiteral("/c.flac"), QStringLiteral("Gamma"), QStringLiteral("Cy"), QStringLiteral("Three"), 205},
+        { m_threeFolder + QStringLiteral("/a.flac"), QStringLiteral("Alpha"), QStringLiteral("Ann"),
+            QStringLiteral("One"), 205 },
+        { m_threeFolder + QStringLiteral("/b.flac"), QStringLiteral("Beta"), QStringLiteral("Bob"),
+            QStringLiteral("Two"), 205 },
+        { m_threeFolder + QStringLiteral("/c.flac"), QStringLiteral("Gamma"), QStringLiteral("Cy"),
+            QStringLiteral("Three"), 205 },
         // Matches of "lov" by title, artist and album, in three spellings, and two misses.
-        {m_fiveFolder + QStringLiteral("/1.flac"), QStringLiteral("Love Song"), QStringLiteral("Ann"), QStringLiteral("Blue"), 1},
-        {m_fiveFolder + QStringLiteral("/2.flac"), QStringLiteral("Rain"), QStringLiteral("Bob"), QStringLiteral("Grey"), 1},
-        {m_fiveFolder + QStringLiteral("/3.flac"), QStringLiteral("Sun"), QStringLiteral("LOVELY"), QStringLiteral("Gold"), 1},
-        {m_fiveFolder + QStringLiteral("/4.flac"), QStringLiteral("Moon"), QStringLiteral("Cy"), QStringLiteral("Night"), 1},
-        {m_fiveFolder + QStringLiteral("/sub/5.flac"), QStringLiteral("Star"), QStringLiteral("Dee"), QStringLiteral("Glove Box"), 1},
+        { m_fiveFolder + QStringLiteral("/1.flac"), QStringLiteral("Love Song"), QStringLiteral("Ann"),
+            QStringLiteral("Blue"), 1 },
+        { m_fiveFolder + QStringLiteral("/2.flac"), QStringLiteral("Rain"), QStringLiteral("Bob"),
+            QStringLiteral("Grey"), 1 },
+        { m_fiveFolder + QStringLiteral("/3.flac"), QStringLiteral("Sun"), QStringLiteral("LOVELY"),
+            QStringLiteral("Gold"), 1 },
+        { m_fiveFolder + QStringLiteral("/4.flac"), QStringLiteral("Moon"), QStringLiteral("Cy"),
+            QStringLiteral("Night"), 1 },
+        { m_fiveFolder + QStringLiteral("/sub/5.flac"), QStringLiteral("Star"), QStringLiteral("Dee"),
+            QStringLiteral("Glove Box"), 1 },
     }));
     QVERIFY(writeWav(m_bareFolder + QStringLiteral("/silence.wav"), 0));
     m_closer.start();
@@ -107,8 +115,7 @@ void TestLocalPage::scanShowsProgressAndRows()
     QStringList progress;
     QString finished;
     // Connected after the window, so each handler sees the window's message already set.
-    connect(manager, &LocalMusicManager::scanProgress, this,
-            [&] { progress.append(statusText(window)); });
+    connect(manager, &LocalMusicManager::scanProgress, this, [&] { progress.append(statusText(window)); });
     connect(manager, &LocalMusicManager::scanFinished, this, [&] { finished = statusText(window); });
 
     int asked = 0;
@@ -120,16 +127,18 @@ void TestLocalPage::scanShowsProgressAndRows()
     QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 20000);
 
     QCOMPARE(asked, 1);
-    QCOMPARE(progress, (QStringList{QStringLiteral("扫描中: 0/3"), QStringLiteral("扫描中: 1/3"),
-                                    QStringLiteral("扫描中: 2/3"), QStringLiteral("扫描中: 3/3")}));
+    QCOMPARE(progress,
+        (QStringList { QStringLiteral("扫描中: 0/3"), QStringLiteral("扫描中: 1/3"), QStringLiteral("扫描中: 2/3"),
+            QStringLiteral("扫描中: 3/3") }));
     QCOMPARE(finished, QStringLiteral("扫描完成，找到 3 首本地歌曲"));
 
     auto *list = window.findChild<QListWidget *>(QStringLiteral("localMusicList"));
     QTRY_COMPARE(list->count(), 3);
     QStringList rows = rowTexts(list);
     rows.sort(); // the folder lists its files in the file system's order
-    QCOMPARE(rows, (QStringList{QStringLiteral("Alpha - Ann  [03:25]"), QStringLiteral("Beta - Bob  [03:25]"),
-                                QStringLiteral("Gamma - Cy  [03:25]")}));
+    QCOMPARE(rows,
+        (QStringList { QStringLiteral("Alpha - Ann  [03:25]"), QStringLiteral("Beta - Bob  [03:25]"),
+            QStringLiteral("Gamma - Cy  [03:25]") }));
     for (int i = 0; i < list->count(); ++i) {
         QCOMPARE(list->item(i)->data(Qt::UserRole).toInt(), i);
         QVERIFY(!list->item(i)->icon().isNull());
@@ -202,7 +211,7 @@ void TestLocalPage::entryWithoutArtistAndDuration()
     MainWindow window;
     QVERIFY(scanInto(window, m_bareFolder));
     auto *list = window.findChild<QListWidget *>(QStringLiteral("localMusicList"));
-    QTRY_COMPARE(rowTexts(list), QStringList{row});
+    QTRY_COMPARE(rowTexts(list), QStringList { row });
 }
 
 void TestLocalPage::missingFolderReportsError()
@@ -219,15 +228,15 @@ void TestLocalPage::filterMatchesTitleArtistOrAlbum_data()
 {
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<QStringList>("titles");
-    QTest::newRow("lower case") << QStringLiteral("lov")
-                                << QStringList{QStringLiteral("Love Song"), QStringLiteral("Sun"), QStringLiteral("Star")};
-    QTest::newRow("upper case") << QStringLiteral("LOV")
-                                << QStringList{QStringLiteral("Love Song"), QStringLiteral("Sun"), QStringLiteral("Star")};
-    QTest::newRow("artist only") << QStringLiteral("bob") << QStringList{QStringLiteral("Rain")};
-    QTest::newRow("no match") << QStringLiteral("zzz") << QStringList{};
+    QTest::newRow("lower case") << QStringLiteral(
+        "lov") << QStringList { QStringLiteral("Love Song"), QStringLiteral("Sun"), QStringLiteral("Star") };
+    QTest::newRow("upper case") << QStringLiteral(
+        "LOV") << QStringList { QStringLiteral("Love Song"), QStringLiteral("Sun"), QStringLiteral("Star") };
+    QTest::newRow("artist only") << QStringLiteral("bob") << QStringList { QStringLiteral("Rain") };
+    QTest::newRow("no match") << QStringLiteral("zzz") << QStringList {};
     QTest::newRow("blank shows all") << QStringLiteral("   ")
-                                     << QStringList{QStringLiteral("Love Song"), QStringLiteral("Rain"),
-                                                    QStringLiteral("Sun"), QStringLiteral("Moon"), QStringLiteral("Star")};
+                                     << QStringList { QStringLiteral("Love Song"), QStringLiteral("Rain"),
+                                            QStringLiteral("Sun"), QStringLiteral("Moon"), QStringLiteral("Star") };
 }
 
 void TestLocalPage::filterMatchesTitleArtistOrAlbum()

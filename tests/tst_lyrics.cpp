@@ -108,8 +108,8 @@ QString untimedLyrics(int count)
 void sendWheel(QWidget *w, int deltaY, bool *accepted = nullptr)
 {
     const QPointF pos(w->width() / 2.0, w->height() / 2.0);
-    QWheelEvent event(pos, w->mapToGlobal(pos), QPoint(), QPoint(0, deltaY), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent event(
+        pos, w->mapToGlobal(pos), QPoint(), QPoint(0, deltaY), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &event);
     if (accepted)
         *accepted = event.isAccepted();
@@ -187,32 +187,32 @@ void TestLyrics::parse_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("timestamps");
 
-    QTest::newRow("point fraction") << "[00:12.34]Hello" << Times{12340} << QStringList{"Hello"} << true;
-    QTest::newRow("no fraction") << "[01:02]Hi" << Times{62000} << QStringList{"Hi"} << true;
-    QTest::newRow("colon fraction") << "[01:02:50]Hi" << Times{62500} << QStringList{"Hi"} << true;
-    QTest::newRow("three fraction digits") << "[00:01.234]x" << Times{-1} << QStringList{"[00:01.234]x"} << false;
-    QTest::newRow("one fraction digit") << "[00:01.5]x" << Times{-1} << QStringList{"[00:01.5]x"} << false;
-    QTest::newRow("one minute digit") << "[1:02.00]x" << Times{-1} << QStringList{"[1:02.00]x"} << false;
-    QTest::newRow("non-ASCII digits") << "[０１:０２]x" << Times{-1} << QStringList{"[０１:０２]x"} << false;
-    QTest::newRow("empty timed line") << "[00:05.00]" << Times{} << QStringList{} << true;
-    QTest::newRow("timed line of blanks") << "[00:05.00]   \t" << Times{} << QStringList{} << true;
+    QTest::newRow("point fraction") << "[00:12.34]Hello" << Times { 12340 } << QStringList { "Hello" } << true;
+    QTest::newRow("no fraction") << "[01:02]Hi" << Times { 62000 } << QStringList { "Hi" } << true;
+    QTest::newRow("colon fraction") << "[01:02:50]Hi" << Times { 62500 } << QStringList { "Hi" } << true;
+    QTest::newRow("three fraction digits") << "[00:01.234]x" << Times { -1 } << QStringList { "[00:01.234]x" } << false;
+    QTest::newRow("one fraction digit") << "[00:01.5]x" << Times { -1 } << QStringList { "[00:01.5]x" } << false;
+    QTest::newRow("one minute digit") << "[1:02.00]x" << Times { -1 } << QStringList { "[1:02.00]x" } << false;
+    QTest::newRow("non-ASCII digits") << "[０１:０２]x" << Times { -1 } << QStringList { "[０１:０２]x" } << false;
+    QTest::newRow("empty timed line") << "[00:05.00]" << Times {} << QStringList {} << true;
+    QTest::newRow("timed line of blanks") << "[00:05.00]   \t" << Times {} << QStringList {} << true;
     QTest::newRow("two tags on one line")
-        << "[00:01.00][00:05.00]Both" << Times{1000} << QStringList{"[00:05.00]Both"} << true;
-    QTest::newRow("text before the tag") << "intro [00:03.00]text" << Times{3000} << QStringList{"text"} << true;
-    QTest::newRow("metadata tag") << "[ar:Someone]" << Times{-1} << QStringList{"[ar:Someone]"} << false;
-    QTest::newRow("text trimmed") << "  [00:01.00]   spaced out  " << Times{1000} << QStringList{"spaced out"}
+        << "[00:01.00][00:05.00]Both" << Times { 1000 } << QStringList { "[00:05.00]Both" } << true;
+    QTest::newRow("text before the tag") << "intro [00:03.00]text" << Times { 3000 } << QStringList { "text" } << true;
+    QTest::newRow("metadata tag") << "[ar:Someone]" << Times { -1 } << QStringList { "[ar:Someone]" } << false;
+    QTest::newRow("text trimmed") << "  [00:01.00]   spaced out  " << Times { 1000 } << QStringList { "spaced out" }
                                   << true;
-    QTest::newRow("seconds taken as written") << "[00:75.00]x" << Times{75000} << QStringList{"x"} << true;
-    QTest::newRow("largest tag") << "[99:99.99]x" << Times{6039990} << QStringList{"x"} << true;
+    QTest::newRow("seconds taken as written") << "[00:75.00]x" << Times { 75000 } << QStringList { "x" } << true;
+    QTest::newRow("largest tag") << "[99:99.99]x" << Times { 6039990 } << QStringList { "x" } << true;
     QTest::newRow("CR LF text") << "[ti:Song]\r\n[00:01.00] One \r\n\r\n[00:02.50]Two\r\n"
-                                << Times{-1, 1000, 2500} << QStringList{"[ti:Song]", "One", "Two"} << true;
+                                << Times { -1, 1000, 2500 } << QStringList { "[ti:Song]", "One", "Two" } << true;
     QTest::newRow("order of the text kept")
-        << "[00:10.00]ten\n[00:05.00]five\nplain\n[00:20.00]twenty" << Times{10000, 5000, -1, 20000}
-        << QStringList{"ten", "five", "plain", "twenty"} << true;
-    QTest::newRow("only untimed lines") << "[ti:Title]\nfirst\n\n  second  " << Times{-1, -1, -1}
-                                        << QStringList{"[ti:Title]", "first", "second"} << false;
-    QTest::newRow("blank lines only") << "\n \n\r\n\t" << Times{} << QStringList{} << false;
-    QTest::newRow("empty text") << "" << Times{} << QStringList{} << false;
+        << "[00:10.00]ten\n[00:05.00]five\nplain\n[00:20.00]twenty" << Times { 10000, 5000, -1, 20000 }
+        << QStringList { "ten", "five", "plain", "twenty" } << true;
+    QTest::newRow("only untimed lines") << "[ti:Title]\nfirst\n\n  second  " << Times { -1, -1, -1 }
+                                        << QStringList { "[ti:Title]", "first", "second" } << false;
+    QTest::newRow("blank lines only") << "\n \n\r\n\t" << Times {} << QStringList {} << false;
+    QTest::newRow("empty text") << "" << Times {} << QStringList {} << false;
 }
 
 void TestLyrics::parse()
@@ -300,8 +300,7 @@ void TestLyrics::updatePosition_data()
     QTest::newRow("long after the end") << sorted << qint64(3600000) << 1;
 
     QTest::newRow("untimed lines are skipped") << "[00:01.00]timed\nplain\n[00:09.00]later" << qint64(5000) << 0;
-    QTest::newRow("same time twice: the later line")
-        << "[00:02.00]first\n[00:02.00]second" << qint64(2000) << 1;
+    QTest::newRow("same time twice: the later line") << "[00:02.00]first\n[00:02.00]second" << qint64(2000) << 1;
     QTest::newRow("untimed lyrics never select") << untimedLyrics(3) << qint64(3600000) << -1;
     QTest::newRow("metadata only never selects") << "[ar:Someone]\n[ti:Title]" << qint64(0) << -1;
     QTest::newRow("an empty timed tag marks the lyrics timed, nothing to select")
@@ -424,8 +423,8 @@ void TestLyrics::rowLayout_data()
     QTest::newRow("current 9, first line dropped") << timedLyrics(30) << qint64(9000) << 9 << 1 << 17;
     QTest::newRow("near the end: current 27") << timedLyrics(30) << qint64(27000) << 27 << 19 << 29;
     QTest::newRow("short lyrics, last current") << timedLyrics(3) << qint64(9000) << 2 << 0 << 2;
-    QTest::newRow("timed, before the first tag") << "[00:05.00]a\n[00:06.00]b\n[00:07.00]c" << qint64(1000)
-                                                 << -1 << 0 << 2;
+    QTest::newRow("timed, before the first tag")
+        << "[00:05.00]a\n[00:06.00]b\n[00:07.00]c" << qint64(1000) << -1 << 0 << 2;
     QTest::newRow("untimed: every line") << untimedLyrics(30) << qint64(20000) << -1 << 0 << 29;
 }
 
@@ -543,9 +542,8 @@ void TestLyrics::paintsRowColours()
         int ink = 0;
         const QColor got = strongestInk(image, row.rect, background, &ink);
         const QColor want = probePalette().color(row.colorRole);
-        QVERIFY2(closeTo(got, want), qPrintable(QStringLiteral("line %1: %2 instead of %3")
-                                                    .arg(row.line)
-                                                    .arg(got.name(), want.name())));
+        QVERIFY2(closeTo(got, want),
+            qPrintable(QStringLiteral("line %1: %2 instead of %3").arg(row.line).arg(got.name(), want.name())));
         if (row.line == 20)
             currentInk = ink;
         else if (row.line == 21)
@@ -595,13 +593,14 @@ void TestLyrics::paintsEmptyText()
     VELORA_REQUIRE_GLYPHS(QStringLiteral("暂无歌词"), w.font());
 
     const QColor background = probePalette().color(QPalette::Window);
-    for (bool afterClear : {false, true}) {
+    for (bool afterClear : { false, true }) {
         if (afterClear) {
             w.setLyrics(timedLyrics(5));
             w.clear();
         }
         const QImage image = w.grab().toImage();
-        QVERIFY(closeTo(strongestInk(image, image.rect(), background), probePalette().color(QPalette::PlaceholderText)));
+        QVERIFY(
+            closeTo(strongestInk(image, image.rect(), background), probePalette().color(QPalette::PlaceholderText)));
 
         // Centred both ways: the ink's bounding box sits around the middle.
         QRect box;
@@ -632,9 +631,8 @@ void TestLyrics::transparentSheetRepaintsCleanly()
     showSized(&page, QSize(500, 300));
     auto *paints = new PaintCounter(w);
 
-    auto onScreen = [&page] {
-        return page.screen()->grabWindow(page.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    };
+    auto onScreen
+        = [&page] { return page.screen()->grabWindow(page.winId()).toImage().convertToFormat(QImage::Format_RGB32); };
     auto fresh = [&page] { return page.grab().toImage().convertToFormat(QImage::Format_RGB32); };
     const QColor highlight(0x00, 0xd4, 0xa0);
 

@@ -115,9 +115,12 @@ void TestMainWindowHelpers::songRow_data()
     QTest::addColumn<QString>("artist");
     QTest::addColumn<int>("duration");
     QTest::addColumn<QString>("text");
-    QTest::newRow("plain") << "Alpha" << "Foo" << 205 << "Alpha - Foo  [03:25]";
-    QTest::newRow("no duration") << "Beta" << "Foo" << 0 << "Beta - Foo  [--:--]";
-    QTest::newRow("placeholder-like title") << "100%1 %2" << "A%3" << 61 << "100%1 %2 - A%3  [01:01]";
+    QTest::newRow("plain") << "Alpha"
+                           << "Foo" << 205 << "Alpha - Foo  [03:25]";
+    QTest::newRow("no duration") << "Beta"
+                                 << "Foo" << 0 << "Beta - Foo  [--:--]";
+    QTest::newRow("placeholder-like title") << "100%1 %2"
+                                            << "A%3" << 61 << "100%1 %2 - A%3  [01:01]";
 }
 
 void TestMainWindowHelpers::songRow()
@@ -141,8 +144,8 @@ void TestMainWindowHelpers::rankingRows_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("artist") << true << 1 << QByteArray(R"({"artist":"Foo","song_count":12,"total_plays":3456})")
                             << "1. Foo  (歌曲: 12  播放: 3456)";
-    QTest::newRow("artist, missing and ill-typed values") << true << 2 << QByteArray(R"({"song_count":"12"})")
-                                                         << "2.   (歌曲: 0  播放: 0)";
+    QTest::newRow("artist, missing and ill-typed values")
+        << true << 2 << QByteArray(R"({"song_count":"12"})") << "2.   (歌曲: 0  播放: 0)";
     QTest::newRow("artist with placeholders in the name")
         << true << 3 << QByteArray(R"({"artist":"%2 %5","song_count":1,"total_plays":2})")
         << "3. %2 %5  (歌曲: 1  播放: 2)";
@@ -159,8 +162,9 @@ void TestMainWindowHelpers::rankingRows()
     QFETCH(QByteArray, json);
     QFETCH(QString, text);
     const QJsonObject row = QJsonDocument::fromJson(json).object();
-    const QString result = artistChart ? artistRankingRowText(position, row, QStringLiteral("歌曲"), QStringLiteral("播放"))
-                                       : songRankingRowText(position, row, QStringLiteral("播放"));
+    const QString result = artistChart
+        ? artistRankingRowText(position, row, QStringLiteral("歌曲"), QStringLiteral("播放"))
+        : songRankingRowText(position, row, QStringLiteral("播放"));
     QCOMPARE(result, text);
 }
 
@@ -197,8 +201,8 @@ void TestMainWindowHelpers::roundCoverKeepsAspectInsideCircle()
     QCOMPARE(middleOfImage.red(), 255);
     QCOMPARE(middleOfImage.alpha(), 255);
     QCOMPARE(cover.pixelColor(50, 75).alpha(), 0); // below the image
-    QCOMPARE(cover.pixelColor(3, 3).alpha(), 0);   // outside the circle
-    QCOMPARE(cover.pixelColor(3, 25).alpha(), 0);  // image row, but outside the circle
+    QCOMPARE(cover.pixelColor(3, 3).alpha(), 0); // outside the circle
+    QCOMPARE(cover.pixelColor(3, 25).alpha(), 0); // image row, but outside the circle
     // The ring shows where no image is drawn.
     const QColor ring = cover.pixelColor(50, 99);
     QVERIFY(ring.alpha() > 0);

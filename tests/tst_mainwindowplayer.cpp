@@ -87,7 +87,7 @@ void TestMainWindowPlayer::openWindow()
     QVERIFY(QTest::qWaitFor([&] { return songs->count() == 3; }));
     // The catalogue songs as the server describes them, for handing to the player directly.
     m_songs.clear();
-    const QStringList titles{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")};
+    const QStringList titles { QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma") };
     for (int i = 0; i < 3; ++i) {
         QListWidgetItem *row = songs->item(i);
         Song song;
@@ -124,11 +124,11 @@ void TestMainWindowPlayer::modeButtonCyclesFourModes()
 {
     openWindow();
     QCOMPARE(player()->playMode(), MusicPlayer::Sequential);
-    const QList<QPair<MusicPlayer::PlayMode, QString>> expected{
-        {MusicPlayer::ListLoop, QStringLiteral("列表循环")},
-        {MusicPlayer::SingleLoop, QStringLiteral("单曲循环")},
-        {MusicPlayer::Shuffle, QStringLiteral("随机播放")},
-        {MusicPlayer::Sequential, QStringLiteral("顺序播放")},
+    const QList<QPair<MusicPlayer::PlayMode, QString>> expected {
+        { MusicPlayer::ListLoop, QStringLiteral("列表循环") },
+        { MusicPlayer::SingleLoop, QStringLiteral("单曲循环") },
+        { MusicPlayer::Shuffle, QStringLiteral("随机播放") },
+        { MusicPlayer::Sequential, QStringLiteral("顺序播放") },
     };
     for (const auto &step : expected) {
         QTest::mouseClick(button("modeBtn"), Qt::LeftButton);
@@ -155,7 +155,7 @@ void TestMainWindowPlayer::playWithEmptyQueueQueuesAllSongs()
 void TestMainWindowPlayer::playCounterOnlyForCatalogueSongs()
 {
     openWindow();
-    player()->setPlaylist({localSong(), m_songs.at(1)});
+    player()->setPlaylist({ localSong(), m_songs.at(1) });
     player()->play(0);
     QCOMPARE(label("currentSongLabel")->text(), QStringLiteral("Local（Me）"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("维洛拉 - Local"));
@@ -187,7 +187,7 @@ void TestMainWindowPlayer::timeLabelFollowsReports()
 void TestMainWindowPlayer::stopResetsTheBar()
 {
     openWindow();
-    player()->setPlaylist({m_songs.at(0)});
+    player()->setPlaylist({ m_songs.at(0) });
     player()->play(0);
     QCOMPARE(label("currentSongLabel")->text(), QStringLiteral("Alpha（Foo）"));
     button("lyricsToggleBtn")->setChecked(true);
@@ -222,9 +222,9 @@ void TestMainWindowPlayer::volumeSliderDrivesPlayerAndPopup()
     QTest::mouseClick(button("volumeIcon"), Qt::LeftButton);
     QTRY_VERIFY(popup->isVisible());
     // Placed by the pop-up rule for this screen (the offscreen screen is narrower than the window).
-    QCOMPARE(popup->pos(), MainWindowHelpers::volumePopupPosition(button("volumeIcon")->mapToGlobal(QPoint(0, 0)),
-                                                                  button("volumeIcon")->size(), popup->size(),
-                                                                  QGuiApplication::primaryScreen()->geometry()));
+    QCOMPARE(popup->pos(),
+        MainWindowHelpers::volumePopupPosition(button("volumeIcon")->mapToGlobal(QPoint(0, 0)),
+            button("volumeIcon")->size(), popup->size(), QGuiApplication::primaryScreen()->geometry()));
     QTest::mouseClick(button("volumeIcon"), Qt::LeftButton);
     QTRY_VERIFY(!popup->isVisible());
 
@@ -241,7 +241,7 @@ void TestMainWindowPlayer::playerErrorIsShownOnce()
     openWindow();
     Song missing = m_songs.at(0);
     missing.filePath = QStringLiteral("audio/missing.wav");
-    player()->setPlaylist({missing});
+    player()->setPlaylist({ missing });
     player()->play(0);
     QTRY_COMPARE(m_closer->count(), 1);
     QVERIFY2(m_closer->texts().first().startsWith(QStringLiteral("API错误: ")), qPrintable(m_closer->texts().first()));
@@ -256,9 +256,10 @@ void TestMainWindowPlayer::playerErrorIsShownOnce()
 void TestMainWindowPlayer::duplicateSongsHighlightByQueueIndex()
 {
     openWindow();
-    player()->setPlaylist({m_songs.at(1), m_songs.at(1)});
+    player()->setPlaylist({ m_songs.at(1), m_songs.at(1) });
     QListWidget *rows = list(m_window.get(), "playlistList");
-    QCOMPARE(rowTexts(rows), QStringList({QStringLiteral("Beta - Foo  [--:--]"), QStringLiteral("Beta - Foo  [--:--]")}));
+    QCOMPARE(
+        rowTexts(rows), QStringList({ QStringLiteral("Beta - Foo  [--:--]"), QStringLiteral("Beta - Foo  [--:--]") }));
     QCOMPARE(rows->item(1)->data(Qt::UserRole).toInt(), 1);
     emit rows->itemDoubleClicked(rows->item(1));
     QCOMPARE(player()->currentIndex(), 1);
@@ -331,7 +332,7 @@ void TestMainWindowPlayer::lyricsPageLabels()
     QCOMPARE(label("lyricsTitle")->text(), QStringLiteral("未播放"));
     QVERIFY(lyrics->lines().isEmpty());
 
-    player()->setPlaylist({m_songs.at(0), m_songs.at(2), localSong(), m_songs.at(1)});
+    player()->setPlaylist({ m_songs.at(0), m_songs.at(2), localSong(), m_songs.at(1) });
     player()->play(0);
     QCOMPARE(label("lyricsTitle")->text(), QStringLiteral("Alpha"));
     QCOMPARE(label("lyricsArtist")->text(), QStringLiteral("演唱: Foo"));

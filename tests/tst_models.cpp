@@ -65,25 +65,24 @@ void TestModels::intMembersTakeOnlyWhole32BitNumbers_data()
     QTest::addColumn<QByteArray>("jsonValue");
     QTest::addColumn<int>("expected");
 
-    const QStringList keys{QStringLiteral("id"),           QStringLiteral("album_id"),
-                           QStringLiteral("duration"),     QStringLiteral("track_number"),
-                           QStringLiteral("play_count"),   QStringLiteral("year"),
-                           QStringLiteral("song_count")};
-    const QList<QPair<QByteArray, int>> cases{
-        {"42", 42},
-        {"42.0", 42},
-        {"4.2e1", 42},
-        {"\"42\"", 0},
-        {"3000000000", 0},
-        {"-3000000000", 0},
-        {"2147483647", 2147483647},
-        {"-2147483648", std::numeric_limits<int>::min()},
-        {"-7", -7},
-        {"42.5", 0},
-        {"null", 0},
-        {"true", 0},
-        {"[42]", 0},
-        {"{\"v\":42}", 0},
+    const QStringList keys { QStringLiteral("id"), QStringLiteral("album_id"), QStringLiteral("duration"),
+        QStringLiteral("track_number"), QStringLiteral("play_count"), QStringLiteral("year"),
+        QStringLiteral("song_count") };
+    const QList<QPair<QByteArray, int>> cases {
+        { "42", 42 },
+        { "42.0", 42 },
+        { "4.2e1", 42 },
+        { "\"42\"", 0 },
+        { "3000000000", 0 },
+        { "-3000000000", 0 },
+        { "2147483647", 2147483647 },
+        { "-2147483648", std::numeric_limits<int>::min() },
+        { "-7", -7 },
+        { "42.5", 0 },
+        { "null", 0 },
+        { "true", 0 },
+        { "[42]", 0 },
+        { "{\"v\":42}", 0 },
     };
     for (const QString &key : keys) {
         for (const auto &c : cases)
@@ -100,14 +99,11 @@ void TestModels::intMembersTakeOnlyWhole32BitNumbers()
     const QJsonObject obj = parseObject("{\"" + key.toUtf8() + "\":" + jsonValue + "}");
     const Song s = Song::fromJson(obj);
     const Album a = Album::fromJson(obj);
-    const QHash<QString, int> songValues{{QStringLiteral("id"), s.id},
-                                         {QStringLiteral("album_id"), s.albumId},
-                                         {QStringLiteral("duration"), s.duration},
-                                         {QStringLiteral("track_number"), s.trackNumber},
-                                         {QStringLiteral("play_count"), s.playCount}};
-    const QHash<QString, int> albumValues{{QStringLiteral("id"), a.id},
-                                          {QStringLiteral("year"), a.year},
-                                          {QStringLiteral("song_count"), a.songCount}};
+    const QHash<QString, int> songValues { { QStringLiteral("id"), s.id }, { QStringLiteral("album_id"), s.albumId },
+        { QStringLiteral("duration"), s.duration }, { QStringLiteral("track_number"), s.trackNumber },
+        { QStringLiteral("play_count"), s.playCount } };
+    const QHash<QString, int> albumValues { { QStringLiteral("id"), a.id }, { QStringLiteral("year"), a.year },
+        { QStringLiteral("song_count"), a.songCount } };
     QVERIFY(songValues.contains(key) || albumValues.contains(key));
     if (songValues.contains(key))
         QCOMPARE(songValues.value(key), expected);
@@ -133,16 +129,15 @@ void TestModels::stringMembersTakeOnlyStrings()
     QFETCH(QByteArray, jsonValue);
     QFETCH(QString, expected);
 
-    const QStringList songKeys{QStringLiteral("title"),    QStringLiteral("artist"),   QStringLiteral("file_path"),
-                               QStringLiteral("lyrics"),   QStringLiteral("lyricist"), QStringLiteral("composer"),
-                               QStringLiteral("arranger"), QStringLiteral("producer"), QStringLiteral("genre"),
-                               QStringLiteral("language")};
+    const QStringList songKeys { QStringLiteral("title"), QStringLiteral("artist"), QStringLiteral("file_path"),
+        QStringLiteral("lyrics"), QStringLiteral("lyricist"), QStringLiteral("composer"), QStringLiteral("arranger"),
+        QStringLiteral("producer"), QStringLiteral("genre"), QStringLiteral("language") };
     for (const QString &key : songKeys) {
         const Song s = Song::fromJson(parseObject("{\"" + key.toUtf8() + "\":" + jsonValue + "}"));
         // The record goes back to JSON to read the one member by its key.
         QCOMPARE(s.toJson().value(key).toString(), expected);
     }
-    const QStringList albumKeys{QStringLiteral("name"), QStringLiteral("artist"), QStringLiteral("cover")};
+    const QStringList albumKeys { QStringLiteral("name"), QStringLiteral("artist"), QStringLiteral("cover") };
     for (const QString &key : albumKeys) {
         const Album a = Album::fromJson(parseObject("{\"" + key.toUtf8() + "\":" + jsonValue + "}"));
         QCOMPARE(a.toJson().value(key).toString(), expected);
@@ -170,11 +165,11 @@ void TestModels::songRoundTrip()
 {
     const Song original = fullSong();
     const QJsonObject json = original.toJson();
-    const QStringList keys{QStringLiteral("id"),       QStringLiteral("album_id"),     QStringLiteral("title"),
-                           QStringLiteral("artist"),   QStringLiteral("duration"),     QStringLiteral("file_path"),
-                           QStringLiteral("track_number"), QStringLiteral("lyrics"), QStringLiteral("lyricist"),
-                           QStringLiteral("composer"), QStringLiteral("arranger"),     QStringLiteral("producer"),
-                           QStringLiteral("genre"),    QStringLiteral("language"),     QStringLiteral("play_count")};
+    const QStringList keys { QStringLiteral("id"), QStringLiteral("album_id"), QStringLiteral("title"),
+        QStringLiteral("artist"), QStringLiteral("duration"), QStringLiteral("file_path"),
+        QStringLiteral("track_number"), QStringLiteral("lyrics"), QStringLiteral("lyricist"),
+        QStringLiteral("composer"), QStringLiteral("arranger"), QStringLiteral("producer"), QStringLiteral("genre"),
+        QStringLiteral("language"), QStringLiteral("play_count") };
     QStringList actualKeys = json.keys();
     QStringList expectedKeys = keys;
     actualKeys.sort();

@@ -24,10 +24,10 @@ const QString FileCountKey = QStringLiteral("localMusic/fileCount");
 
 QVariantMap storedEntry(const QString &path, const QString &title)
 {
-    return {{QStringLiteral("filePath"), path}, {QStringLiteral("fileName"), QFileInfo(path).fileName()},
-            {QStringLiteral("title"), title},   {QStringLiteral("artist"), QStringLiteral("stored artist")},
-            {QStringLiteral("album"), QString()}, {QStringLiteral("duration"), 999},
-            {QStringLiteral("fileType"), QStringLiteral("flac")}};
+    return { { QStringLiteral("filePath"), path }, { QStringLiteral("fileName"), QFileInfo(path).fileName() },
+        { QStringLiteral("title"), title }, { QStringLiteral("artist"), QStringLiteral("stored artist") },
+        { QStringLiteral("album"), QString() }, { QStringLiteral("duration"), 999 },
+        { QStringLiteral("fileType"), QStringLiteral("flac") } };
 }
 
 QStringList storedPaths()
@@ -87,8 +87,8 @@ void TestPersistence::initTestCase()
     QList<TaggedAudio> audio;
     for (int i = 1; i <= 3; ++i) {
         const QString path = m_dir.filePath(QStringLiteral("source%1.flac").arg(i));
-        audio.append({path, QStringLiteral("Song %1").arg(i), QStringLiteral("Artist %1").arg(i),
-                      QStringLiteral("Album %1").arg(i), 65});
+        audio.append({ path, QStringLiteral("Song %1").arg(i), QStringLiteral("Artist %1").arg(i),
+            QStringLiteral("Album %1").arg(i), 65 });
         m_sources.append(path);
     }
     QVERIFY(writeTaggedAudio(audio));
@@ -113,8 +113,8 @@ bool TestPersistence::scanInto(MainWindow &window, const QString &folder)
 {
     auto *manager = window.findChild<LocalMusicManager *>();
     bool finished = false;
-    QMetaObject::Connection connection =
-        connect(manager, &LocalMusicManager::scanFinished, this, [&finished] { finished = true; });
+    QMetaObject::Connection connection
+        = connect(manager, &LocalMusicManager::scanFinished, this, [&finished] { finished = true; });
     window.setFolderChooser([folder](QWidget *) { return folder; });
     QMetaObject::invokeMethod(&window, "selectMusicFolder");
     const bool ok = QTest::qWaitFor([&finished] { return finished; }, 20000);
@@ -133,9 +133,8 @@ void TestPersistence::scanWritesSevenKeysPerEntryAndTheCount()
     QCOMPARE(settings.value(FileCountKey).toLongLong(), 2);
     const QVariantList stored = settings.value(MusicFilesKey).toList();
     QCOMPARE(stored.size(), 2);
-    const QStringList keys{QStringLiteral("album"),    QStringLiteral("artist"), QStringLiteral("duration"),
-                           QStringLiteral("fileName"), QStringLiteral("filePath"), QStringLiteral("fileType"),
-                           QStringLiteral("title")};
+    const QStringList keys { QStringLiteral("album"), QStringLiteral("artist"), QStringLiteral("duration"),
+        QStringLiteral("fileName"), QStringLiteral("filePath"), QStringLiteral("fileType"), QStringLiteral("title") };
     const QList<LocalMusicFile> &library = window.findChild<LocalMusicManager *>()->musicFiles();
     for (int i = 0; i < stored.size(); ++i) {
         const QVariantMap map = stored.at(i).toMap();
@@ -160,9 +159,10 @@ void TestPersistence::restartDropsVanishedFilesAndProbesTheRest()
         QSettings settings;
         settings.setValue(ScanPathKey, folder);
         // Stored metadata that the files contradict: a restore must read the files again.
-        settings.setValue(MusicFilesKey, QVariantList{storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("old 1")),
-                                                      storedEntry(gone, QStringLiteral("old 2")),
-                                                      storedEntry(folder + QStringLiteral("/3.flac"), QStringLiteral("old 3"))});
+        settings.setValue(MusicFilesKey,
+            QVariantList { storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("old 1")),
+                storedEntry(gone, QStringLiteral("old 2")),
+                storedEntry(folder + QStringLiteral("/3.flac"), QStringLiteral("old 3")) });
         settings.setValue(FileCountKey, 3);
     }
     QVERIFY(QFile::remove(gone));
@@ -173,7 +173,8 @@ void TestPersistence::restartDropsVanishedFilesAndProbesTheRest()
     auto *manager = window.findChild<LocalMusicManager *>();
     QCOMPARE(manager->scanPath(), folder);
     // Saved as soon as the restore has read the files, before the window goes.
-    QTRY_COMPARE(storedPaths(), (QStringList{folder + QStringLiteral("/1.flac"), folder + QStringLiteral("/3.flac")}));
+    QTRY_COMPARE(
+        storedPaths(), (QStringList { folder + QStringLiteral("/1.flac"), folder + QStringLiteral("/3.flac") }));
     QCOMPARE(manager->musicFiles().size(), 2);
     QCOMPARE(manager->musicFiles().at(0).title, QStringLiteral("Song 1"));
     QCOMPARE(manager->musicFiles().at(1).title, QStringLiteral("Song 3"));
@@ -181,10 +182,10 @@ void TestPersistence::restartDropsVanishedFilesAndProbesTheRest()
 
     QCOMPARE(QSettings().value(FileCountKey).toInt(), 2);
     QCOMPARE(QSettings().value(MusicFilesKey).toList().at(1).toMap().value(QStringLiteral("title")).toString(),
-             QStringLiteral("Song 3"));
+        QStringLiteral("Song 3"));
 
     QTRY_COMPARE(rowTexts(list(window)),
-                 (QStringList{QStringLiteral("Song 1 - Artist 1  [01:05]"), QStringLiteral("Song 3 - Artist 3  [01:05]")}));
+        (QStringList { QStringLiteral("Song 1 - Artist 1  [01:05]"), QStringLiteral("Song 3 - Artist 3  [01:05]") }));
     // The restore starts no scan.
     QVERIFY(!manager->isScanning());
 }
@@ -208,8 +209,8 @@ void TestPersistence::restoreTrustsTheListOverTheCount()
     QFETCH(QVariant, count);
     QFETCH(int, loaded);
     const QString folder = freshFolder(2);
-    const QVariantList stored{storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("a")),
-                              storedEntry(folder + QStringLiteral("/2.flac"), QStringLiteral("b"))};
+    const QVariantList stored { storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("a")),
+        storedEntry(folder + QStringLiteral("/2.flac"), QStringLiteral("b")) };
     {
         QSettings settings;
         settings.setValue(MusicFilesKey, stored);
@@ -356,8 +357,9 @@ void TestPersistence::vanishedFilesAreKeptUnreadableEntriesDropped()
     // they are kept (unavailable) and only the unreadable element is dropped.
     {
         QSettings settings;
-        settings.setValue(MusicFilesKey, QVariantList{storedEntry(m_dir.filePath(QStringLiteral("none.flac")), QStringLiteral("x")),
-                                                      QVariant(QStringLiteral("not a map"))});
+        settings.setValue(MusicFilesKey,
+            QVariantList { storedEntry(m_dir.filePath(QStringLiteral("none.flac")), QStringLiteral("x")),
+                QVariant(QStringLiteral("not a map")) });
         settings.setValue(FileCountKey, 2);
     }
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("1.*暂时无法访问")));
@@ -373,9 +375,10 @@ void TestPersistence::restoreCutShortKeepsTheStoredList()
     const QString folder = freshFolder(3);
     {
         QSettings settings;
-        settings.setValue(MusicFilesKey, QVariantList{storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("a")),
-                                                      storedEntry(folder + QStringLiteral("/2.flac"), QStringLiteral("b")),
-                                                      storedEntry(folder + QStringLiteral("/3.flac"), QStringLiteral("c"))});
+        settings.setValue(MusicFilesKey,
+            QVariantList { storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("a")),
+                storedEntry(folder + QStringLiteral("/2.flac"), QStringLiteral("b")),
+                storedEntry(folder + QStringLiteral("/3.flac"), QStringLiteral("c")) });
         settings.setValue(FileCountKey, 3);
     }
     {
@@ -405,7 +408,7 @@ void TestPersistence::scanDuringRestoreReplacesTheLibrary()
     auto *manager = window.findChild<LocalMusicManager *>();
     QCOMPARE(manager->musicFiles().size(), 1);
     QCOMPARE(manager->musicFiles().first().filePath, scanned + QStringLiteral("/1.flac"));
-    QCOMPARE(storedPaths(), QStringList{scanned + QStringLiteral("/1.flac")});
+    QCOMPARE(storedPaths(), QStringList { scanned + QStringLiteral("/1.flac") });
 }
 
 void TestPersistence::closingMidScanKeepsTheStoredList()

@@ -98,10 +98,13 @@ void TestPrefs::initTestCase()
     m_localWav = m_dir.filePath(QStringLiteral("long.wav"));
     QVERIFY(writeWav(m_localWav, 3000, 8000, false));
 
-    const QByteArray songs = QJsonDocument(QJsonArray{
-        QJsonObject{{"id", 1}, {"album_id", 0}, {"title", "First"}, {"artist", "A"}, {"duration", 1}, {"file_path", "short.wav"}},
-        QJsonObject{{"id", 2}, {"album_id", 0}, {"title", "Second"}, {"artist", "B"}, {"duration", 3}, {"file_path", "long.wav"}},
-    }).toJson();
+    const QByteArray songs = QJsonDocument(QJsonArray {
+                                               QJsonObject { { "id", 1 }, { "album_id", 0 }, { "title", "First" },
+                                                   { "artist", "A" }, { "duration", 1 }, { "file_path", "short.wav" } },
+                                               QJsonObject { { "id", 2 }, { "album_id", 0 }, { "title", "Second" },
+                                                   { "artist", "B" }, { "duration", 3 }, { "file_path", "long.wav" } },
+                                           })
+                                 .toJson();
     m_server.setHandler([songs, media, longMedia = m_localWav](const TestHttpServer::Request &request) {
         if (request.url.path() == QLatin1String("/music/short.wav"))
             return TestHttpServer::file(media, "audio/wav");
@@ -161,13 +164,13 @@ void TestPrefs::freshInstallation()
     QStringList entries;
     for (QAction *action : menuButton->menu()->actions())
         entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries, (QStringList{QStringLiteral("开机自启动"), QStringLiteral("启动程序自动播放"), QStringLiteral("-"),
-                                   QStringLiteral("经典模式"), QStringLiteral("语言"), QStringLiteral("-"),
-                                   QStringLiteral("关于维洛拉")}));
+    QCOMPARE(entries,
+        (QStringList { QStringLiteral("开机自启动"), QStringLiteral("启动程序自动播放"), QStringLiteral("-"),
+            QStringLiteral("经典模式"), QStringLiteral("语言"), QStringLiteral("-"), QStringLiteral("关于维洛拉") }));
 
     // Nothing is written until the user toggles something.
     QSettings settings;
-    for (const char *key : {"autoStart", "autoPlay", "darkMode", "language"})
+    for (const char *key : { "autoStart", "autoPlay", "darkMode", "language" })
         QVERIFY2(!settings.contains(QLatin1String(key)), key);
 }
 
@@ -221,7 +224,8 @@ void TestPrefs::autoStartEntryAppearsAndDisappears()
     QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
     QVERIFY(lines.contains(QStringLiteral("Type=Application")));
     QVERIFY(lines.contains(QStringLiteral("Name=Velora")));
-    QVERIFY(lines.contains(QStringLiteral("Exec=") + AutoStart::quoteExecArgument(QCoreApplication::applicationFilePath())));
+    QVERIFY(lines.contains(
+        QStringLiteral("Exec=") + AutoStart::quoteExecArgument(QCoreApplication::applicationFilePath())));
     QVERIFY(AutoStart::isEnabled());
 
     autoStart->trigger();
@@ -279,7 +283,9 @@ void TestPrefs::autoStartEntryFollowsTheRunningCopy()
     // Switched off in the settings: the entry is the user's business, nothing is rewritten.
     QVERIFY(AutoStart::setEnabled(true, QStringLiteral("/old/build/velora")).status == AutoStart::Status::Done);
     QSettings().setValue(QStringLiteral("autoStart"), false);
-    { MainWindow window; }
+    {
+        MainWindow window;
+    }
     QCOMPARE(AutoStart::registeredProgram(), QStringLiteral("/old/build/velora"));
 }
 
@@ -289,7 +295,8 @@ void TestPrefs::execArgumentQuoting_data()
     QTest::addColumn<QString>("quoted");
     QTest::newRow("plain") << QStringLiteral("/usr/bin/velora") << QStringLiteral("\"/usr/bin/velora\"");
     QTest::newRow("blanks") << QStringLiteral("/opt/My Music/velora") << QStringLiteral("\"/opt/My Music/velora\"");
-    QTest::newRow("quote, dollar, backtick") << QStringLiteral("/a\"b$c`d") << QStringLiteral("\"/a\\\\\"b\\\\$c\\\\`d\"");
+    QTest::newRow("quote, dollar, backtick")
+        << QStringLiteral("/a\"b$c`d") << QStringLiteral("\"/a\\\\\"b\\\\$c\\\\`d\"");
     // A literal backslash takes four in the file: one escape for the quoting, doubled by the
     // string escaping of the value.
     QTest::newRow("backslash") << QStringLiteral("/a\\b") << QStringLiteral("\"/a\\\\\\\\b\"");
@@ -305,7 +312,8 @@ void TestPrefs::execArgumentQuoting()
     // Read back as written: the start-up check compares the entry's program with this one.
     QCOMPARE(AutoStart::unquoteExecArgument(AutoStart::quoteExecArgument(path)), path);
     // The entry never breaks into a second line, whatever the path.
-    QCOMPARE(AutoStart::desktopEntryText(path).count(u'\n'), AutoStart::desktopEntryText(QStringLiteral("/x")).count(u'\n'));
+    QCOMPARE(
+        AutoStart::desktopEntryText(path).count(u'\n'), AutoStart::desktopEntryText(QStringLiteral("/x")).count(u'\n'));
 }
 
 void TestPrefs::windowsRunValueIsQuoted()
@@ -314,8 +322,8 @@ void TestPrefs::windowsRunValueIsQuoted()
     const QString value = AutoStart::windowsRunValue(QStringLiteral("C:/Program Files/Velora/velora.exe"));
     QVERIFY(value.startsWith(u'"'));
     QVERIFY(value.endsWith(u'"'));
-    QCOMPARE(value.mid(1, value.size() - 2),
-             QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Velora/velora.exe")));
+    QCOMPARE(
+        value.mid(1, value.size() - 2), QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Velora/velora.exe")));
 }
 
 void TestPrefs::storedAutoPlayPlaysAfterTheCatalogueLoads()
@@ -346,9 +354,8 @@ void TestPrefs::catalogueReloadDoesNotInterruptPlayback()
     // The logo reloads the catalogue; the auto-play check after it must leave the music alone.
     m_server.clearRequests();
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("logo")), Qt::LeftButton);
-    QTRY_VERIFY(std::any_of(m_server.requests().cbegin(), m_server.requests().cend(), [](const auto &request) {
-        return request.url.query().contains(QLatin1String("getSongs"));
-    }));
+    QTRY_VERIFY(std::any_of(m_server.requests().cbegin(), m_server.requests().cend(),
+        [](const auto &request) { return request.url.query().contains(QLatin1String("getSongs")); }));
     QVERIFY(waitForCatalogue(window));
     QTest::qWait(100);
     QCOMPARE(player->currentSong().title, QStringLiteral("Second"));
@@ -376,7 +383,7 @@ void TestPrefs::autoPlayToggle()
     local.artist = QStringLiteral("Me");
     local.filePath = m_localWav;
     if (busy) {
-        player->setPlaylist({local});
+        player->setPlaylist({ local });
         player->play(0);
         QTRY_COMPARE(player->playbackState(), QMediaPlayer::PlayingState);
     }

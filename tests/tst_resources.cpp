@@ -36,8 +36,8 @@ QString readText(const QString &path)
 
 QString withoutComments(QString css)
 {
-    static const QRegularExpression comment(QStringLiteral("/\\*.*?\\*/"),
-                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression comment(
+        QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption);
     return css.remove(comment);
 }
 
@@ -89,10 +89,9 @@ QColor inkOf(const QImage &image, int *drawnPixels)
     return QColor::fromRgbF(float(r / weight), float(g / weight), float(b / weight));
 }
 
-const QStringList IconNames{
-    "logo", "album", "single", "playlist", "ranking", "folder", "add", "setting", "min",
-    "close", "search", "prev", "play", "pause", "next", "list", "repeat", "repeat-one",
-    "shuffle", "lyrics", "volume-off", "volume-down", "volume-center", "volume-up", "music", "delete"};
+const QStringList IconNames { "logo", "album", "single", "playlist", "ranking", "folder", "add", "setting", "min",
+    "close", "search", "prev", "play", "pause", "next", "list", "repeat", "repeat-one", "shuffle", "lyrics",
+    "volume-off", "volume-down", "volume-center", "volume-up", "music", "delete" };
 
 // Icons drawn on a button of their own colour rather than on the theme background.
 struct ButtonIcon
@@ -100,7 +99,7 @@ struct ButtonIcon
     const char *name;
     const char *background; // where the icon sits: the lighter of the two sheets' gradient starts
 };
-const ButtonIcon ButtonIcons[] = {{"play-all", "#009b7d"}};
+const ButtonIcon ButtonIcons[] = { { "play-all", "#009b7d" } };
 
 } // namespace
 
@@ -212,7 +211,8 @@ void TestResources::sheetColoursWidgets_data()
     QTest::newRow("classic lyrics title") << ClassicSheet << "lyricsTitle" << text << QColor("#00d4a0");
     QTest::newRow("classic song label") << ClassicSheet << "currentSongLabel" << text << QColor("#e6edf3");
     QTest::newRow("classic plain label") << ClassicSheet << "anyLabel" << text << QColor("#c9d1d9");
-    QTest::newRow("classic sung line") << ClassicSheet << "lyricsWidget" << int(QPalette::Highlight) << QColor("#00d4a0");
+    QTest::newRow("classic sung line") << ClassicSheet << "lyricsWidget" << int(QPalette::Highlight)
+                                       << QColor("#00d4a0");
     QTest::newRow("day text") << DaySheet << "playlistInfo" << text << QColor("#636e72");
     QTest::newRow("day logo") << DaySheet << "logo" << int(QPalette::ButtonText) << QColor("#00b894");
     QTest::newRow("day status") << DaySheet << "statusBar" << text << QColor("#b2bec3");
@@ -266,7 +266,7 @@ void TestResources::currentRowTintOnlyWhereReadable()
     QListWidget list;
     list.setObjectName(QStringLiteral("allSongsList"));
     list.resize(300, 200);
-    list.addItems({QStringLiteral("a - b  [01:00]"), QStringLiteral("c - d  [02:00]")});
+    list.addItems({ QStringLiteral("a - b  [01:00]"), QStringLiteral("c - d  [02:00]") });
     list.item(1)->setBackground(tint);
     const QImage image = list.grab().toImage();
     const QRect row = list.visualItemRect(list.item(1));
@@ -296,10 +296,10 @@ void TestResources::lyricsPlaceholderReads()
     const QColor placeholder = lyrics.palette().color(QPalette::PlaceholderText);
     const double a = placeholder.alphaF();
     const QColor seen = QColor::fromRgbF(float(placeholder.redF() * a + background.redF() * (1 - a)),
-                                         float(placeholder.greenF() * a + background.greenF() * (1 - a)),
-                                         float(placeholder.blueF() * a + background.blueF() * (1 - a)));
+        float(placeholder.greenF() * a + background.greenF() * (1 - a)),
+        float(placeholder.blueF() * a + background.blueF() * (1 - a)));
     QVERIFY2(contrast(seen, background) >= MinIconContrast,
-             qPrintable(QStringLiteral("%1 (alpha %2) on %3").arg(placeholder.name()).arg(a).arg(background.name())));
+        qPrintable(QStringLiteral("%1 (alpha %2) on %3").arg(placeholder.name()).arg(a).arg(background.name())));
 }
 
 void TestResources::iconRendersAndReadsOnBothThemes_data()
@@ -317,7 +317,7 @@ void TestResources::iconRendersAndReadsOnBothThemes()
     const QIcon icon(path);
     QVERIFY2(!icon.isNull(), qPrintable(path));
 
-    for (int size : {14, 28}) {
+    for (int size : { 14, 28 }) {
         const QImage image = icon.pixmap(QSize(size, size)).toImage();
         QCOMPARE(image.size(), QSize(size, size));
         int drawn = 0;
@@ -329,9 +329,9 @@ void TestResources::iconRendersAndReadsOnBothThemes()
         if (path.endsWith(QLatin1String("logo.svg")))
             continue; // the mark brings its own badge
         QVERIFY2(contrast(ink, DarkestBackground) >= MinIconContrast,
-                 qPrintable(QStringLiteral("%1 on dark: %2").arg(ink.name()).arg(contrast(ink, DarkestBackground))));
+            qPrintable(QStringLiteral("%1 on dark: %2").arg(ink.name()).arg(contrast(ink, DarkestBackground))));
         QVERIFY2(contrast(ink, LightestBackground) >= MinIconContrast,
-                 qPrintable(QStringLiteral("%1 on light: %2").arg(ink.name()).arg(contrast(ink, LightestBackground))));
+            qPrintable(QStringLiteral("%1 on light: %2").arg(ink.name()).arg(contrast(ink, LightestBackground))));
     }
 }
 
@@ -371,7 +371,7 @@ void TestResources::buttonIconReadsOnItsButton()
     const QColor ink = inkOf(image, &drawn);
     QVERIFY2(drawn > 0, qPrintable(path));
     QVERIFY2(contrast(ink, background) >= MinIconContrast,
-             qPrintable(QStringLiteral("%1 on %2: %3").arg(ink.name(), background.name()).arg(contrast(ink, background))));
+        qPrintable(QStringLiteral("%1 on %2: %3").arg(ink.name(), background.name()).arg(contrast(ink, background))));
 }
 
 QTEST_MAIN(TestResources)

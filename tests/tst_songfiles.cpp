@@ -192,7 +192,8 @@ void TestSongFiles::embeddedLyrics()
     QCOMPARE(SongFiles::findLyrics(audio), QString());
 
     const QString text = QStringLiteral("第一行\nSecond line\n");
-    QVERIFY(how == QLatin1String("uslt") ? addUslt(audio, text) : setTagProperty(audio, how.toLatin1().constData(), text));
+    QVERIFY(
+        how == QLatin1String("uslt") ? addUslt(audio, text) : setTagProperty(audio, how.toLatin1().constData(), text));
     QCOMPARE(SongFiles::readEmbeddedLyrics(audio).trimmed(), text.trimmed());
     QCOMPARE(SongFiles::findLyrics(audio).trimmed(), text.trimmed());
 }

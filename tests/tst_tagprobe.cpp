@@ -84,14 +84,21 @@ void TestTagProbe::readsEveryContainer_data()
     QTest::addColumn<int>("trackNumber");
     QTest::addColumn<int>("year");
 
-    QTest::newRow("mp3") << "tagged.mp3" << "Album Artist" << 3 << 2019;
-    QTest::newRow("flac") << "tagged.flac" << "Album Artist" << 3 << 2019;
-    QTest::newRow("ogg") << "tagged.ogg" << "Album Artist" << 3 << 2019;
-    QTest::newRow("m4a") << "tagged.m4a" << "Album Artist" << 3 << 2019;
-    QTest::newRow("aiff") << "tagged.aiff" << "Album Artist" << 3 << 2019;
+    QTest::newRow("mp3") << "tagged.mp3"
+                         << "Album Artist" << 3 << 2019;
+    QTest::newRow("flac") << "tagged.flac"
+                          << "Album Artist" << 3 << 2019;
+    QTest::newRow("ogg") << "tagged.ogg"
+                         << "Album Artist" << 3 << 2019;
+    QTest::newRow("m4a") << "tagged.m4a"
+                         << "Album Artist" << 3 << 2019;
+    QTest::newRow("aiff") << "tagged.aiff"
+                          << "Album Artist" << 3 << 2019;
     // The encoder writes no album artist into WAV and no date into WMA.
-    QTest::newRow("wav") << "tagged.wav" << "Contrib Artist" << 3 << 2019;
-    QTest::newRow("wma") << "tagged.wma" << "Album Artist" << 3 << 0;
+    QTest::newRow("wav") << "tagged.wav"
+                         << "Contrib Artist" << 3 << 2019;
+    QTest::newRow("wma") << "tagged.wma"
+                         << "Album Artist" << 3 << 0;
 }
 
 void TestTagProbe::readsEveryContainer()
@@ -118,10 +125,14 @@ void TestTagProbe::artistPreference_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("artist");
 
-    QTest::newRow("album artist before artist") << "tagged.flac" << "Album Artist";
-    QTest::newRow("artist without album artist") << "contributor.flac" << "Contrib Artist";
-    QTest::newRow("author when nothing else") << "author.flac" << "The Author";
-    QTest::newRow("none") << "Artist - Title.mp3" << "";
+    QTest::newRow("album artist before artist") << "tagged.flac"
+                                                << "Album Artist";
+    QTest::newRow("artist without album artist") << "contributor.flac"
+                                                 << "Contrib Artist";
+    QTest::newRow("author when nothing else") << "author.flac"
+                                              << "The Author";
+    QTest::newRow("none") << "Artist - Title.mp3"
+                          << "";
 }
 
 void TestTagProbe::artistPreference()
@@ -231,9 +242,12 @@ void TestTagProbe::untaggedFileKeepsItsWholeName_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
 
-    QTest::newRow("artist and title are not split") << "Artist - Title.mp3" << "Artist - Title";
-    QTest::newRow("dots inside the name stay") << "01. Intro.mp3" << "01. Intro";
-    QTest::newRow("upper-case extension") << "Song.MP3" << "Song";
+    QTest::newRow("artist and title are not split") << "Artist - Title.mp3"
+                                                    << "Artist - Title";
+    QTest::newRow("dots inside the name stay") << "01. Intro.mp3"
+                                               << "01. Intro";
+    QTest::newRow("upper-case extension") << "Song.MP3"
+                                          << "Song";
 }
 
 void TestTagProbe::untaggedFileKeepsItsWholeName()

@@ -42,7 +42,7 @@ QList<Message> readTs(const QString &path, QString *error)
         if (name == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (name == QLatin1String("message")) {
-            current = Message{context, {}, {}, {}};
+            current = Message { context, {}, {}, {} };
         } else if (name == QLatin1String("source")) {
             current.source = xml.readElementText();
         } else if (name == QLatin1String("translation")) {
@@ -62,7 +62,8 @@ QStringList unfinished(const QList<Message> &messages)
     QStringList problems;
     for (const Message &m : messages) {
         if (!m.type.isEmpty() || m.translation.isEmpty())
-            problems.append(QStringLiteral("%1: \"%2\" (%3)").arg(m.context, m.source, m.type.isEmpty() ? QStringLiteral("empty") : m.type));
+            problems.append(QStringLiteral("%1: \"%2\" (%3)")
+                                .arg(m.context, m.source, m.type.isEmpty() ? QStringLiteral("empty") : m.type));
     }
     return problems;
 }
@@ -71,8 +72,8 @@ QStringList programSources()
 {
     // Every folder of the program: the core library's texts share the catalogues with the window's.
     QStringList files;
-    QDirIterator it(SourceDir, {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(SourceDir, { QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.ui") }, QDir::Files,
+        QDirIterator::Subdirectories);
     while (it.hasNext())
         files.append(it.next());
     files.sort();
@@ -146,13 +147,14 @@ void TestTranslations::noSourceTextIsMissingFromTheCatalogue()
     process.setProcessChannelMode(QProcess::MergedChannels);
     // Headers are included by file name from every folder of the program, as the build does;
     // lupdate reads them to learn which translation context a class's tr() speaks in.
-    QStringList includes{QStringLiteral("-I"), SourceDir};
+    QStringList includes { QStringLiteral("-I"), SourceDir };
     QDirIterator dirs(SourceDir, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (dirs.hasNext())
         includes << QStringLiteral("-I") << dirs.next();
-    process.start(lupdate, includes + programSources() + QStringList{QStringLiteral("-ts"), copy, QStringLiteral("-no-obsolete"),
-                                                         QStringLiteral("-locations"), QStringLiteral("none"),
-                                                         QStringLiteral("-silent")});
+    process.start(lupdate,
+        includes + programSources()
+            + QStringList { QStringLiteral("-ts"), copy, QStringLiteral("-no-obsolete"), QStringLiteral("-locations"),
+                QStringLiteral("none"), QStringLiteral("-silent") });
     QVERIFY(process.waitForFinished(60000));
     QVERIFY2(process.exitCode() == 0, process.readAll().constData());
 
@@ -160,7 +162,8 @@ void TestTranslations::noSourceTextIsMissingFromTheCatalogue()
     const QList<Message> refreshed = readTs(copy, &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     const QStringList problems = unfinished(refreshed);
-    QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("texts without an English translation:\n") + problems.join(u'\n')));
+    QVERIFY2(problems.isEmpty(),
+        qPrintable(QStringLiteral("texts without an English translation:\n") + problems.join(u'\n')));
 }
 
 void TestTranslations::chineseCatalogueIsEmpty()
@@ -186,11 +189,11 @@ void TestTranslations::noTextNeedsAnEmojiFont()
     QVERIFY2(error.isEmpty(), qPrintable(error));
     auto isPictograph = [](uint c) {
         return (c >= 0x1F000 && c <= 0x1FAFF) || (c >= 0x2600 && c <= 0x27BF) || (c >= 0x2B00 && c <= 0x2BFF)
-               || (c >= 0x25A0 && c <= 0x25FF) || c == 0xFE0F || c == 0x200D;
+            || (c >= 0x25A0 && c <= 0x25FF) || c == 0xFE0F || c == 0x200D;
     };
     QStringList problems;
     for (const Message &m : messages) {
-        for (const QString &text : {m.source, m.translation}) {
+        for (const QString &text : { m.source, m.translation }) {
             const QList<uint> codePoints = text.toUcs4();
             if (std::any_of(codePoints.begin(), codePoints.end(), isPictograph))
                 problems.append(QStringLiteral("%1: \"%2\"").arg(m.context, text));
@@ -208,7 +211,8 @@ void TestTranslations::englishCatalogueAnswersEveryContext_data()
                             << QStringLiteral("Scan complete, found %1 local songs");
     QTest::newRow("form") << QStringLiteral("MainWindow") << QStringLiteral("网络") << QStringLiteral("Online");
     QTest::newRow("form button") << QStringLiteral("MainWindow") << QStringLiteral("清空") << QStringLiteral("Clear");
-    QTest::newRow("tab name") << QStringLiteral("MainWindow") << QStringLiteral("本地音乐") << QStringLiteral("Local Music");
+    QTest::newRow("tab name") << QStringLiteral("MainWindow") << QStringLiteral("本地音乐")
+                              << QStringLiteral("Local Music");
     QTest::newRow("client") << QStringLiteral("ApiClient") << QStringLiteral("获取专辑失败:")
                             << QStringLiteral("Failed to fetch albums:");
     QTest::newRow("player") << QStringLiteral("MusicPlayer") << QStringLiteral("歌曲文件路径为空")
@@ -217,7 +221,8 @@ void TestTranslations::englishCatalogueAnswersEveryContext_data()
                             << QStringLiteral("No lyrics available");
     QTest::newRow("scanner") << QStringLiteral("LocalMusicManager") << QStringLiteral("目录不存在: ")
                              << QStringLiteral("Directory does not exist: ");
-    QTest::newRow("records") << QStringLiteral("QObject") << QStringLiteral("未知艺术家") << QStringLiteral("Unknown Artist");
+    QTest::newRow("records") << QStringLiteral("QObject") << QStringLiteral("未知艺术家")
+                             << QStringLiteral("Unknown Artist");
     QTest::newRow("start-up") << QStringLiteral("QObject") << QStringLiteral("警告") << QStringLiteral("Warning");
 }
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-[[maybe_unused]] const char *const WindowsRunKey =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+[[maybe_unused]] const char *const WindowsRunKey
+    = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 [[maybe_unused]] const char *const WindowsRunValueName = "Velora";
 const char *const DesktopEntryFileName = "velora.desktop";
 
@@ -25,7 +25,7 @@ AutoStart::Outcome setWindowsRunValue(bool enabled, const QString &programPath)
         run.remove(QString::fromLatin1(WindowsRunValueName));
     run.sync();
     if (run.status() != QSettings::NoError)
-        return {AutoStart::Status::Failed, QString::fromLatin1(WindowsRunKey)};
+        return { AutoStart::Status::Failed, QString::fromLatin1(WindowsRunKey) };
     return {};
 }
 
@@ -35,13 +35,13 @@ AutoStart::Outcome writeDesktopEntry(const QString &programPath)
 {
     const QString path = AutoStart::desktopEntryPath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return {AutoStart::Status::Failed, QFileInfo(path).absolutePath()};
+        return { AutoStart::Status::Failed, QFileInfo(path).absolutePath() };
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return {AutoStart::Status::Failed, file.errorString()};
+        return { AutoStart::Status::Failed, file.errorString() };
     file.write(AutoStart::desktopEntryText(programPath).toUtf8());
     if (!file.commit())
-        return {AutoStart::Status::Failed, file.errorString()};
+        return { AutoStart::Status::Failed, file.errorString() };
     return {};
 }
 
@@ -51,7 +51,7 @@ AutoStart::Outcome removeDesktopEntry()
     if (!file.exists())
         return {};
     if (!file.remove())
-        return {AutoStart::Status::Failed, file.errorString()};
+        return { AutoStart::Status::Failed, file.errorString() };
     return {};
 }
 
@@ -77,7 +77,7 @@ AutoStart::Outcome AutoStart::setEnabled(bool enabled, const QString &programPat
 #else
     Q_UNUSED(enabled)
     Q_UNUSED(programPath)
-    return {Status::Unsupported, QString()};
+    return { Status::Unsupported, QString() };
 #endif
 }
 

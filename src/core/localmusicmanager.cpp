@@ -38,16 +38,21 @@ constexpr qint64 WalkSliceMs = 20;
 const QStringList &supportedExtensions()
 {
     static const QStringList extensions = {
-        QStringLiteral("mp3"), QStringLiteral("flac"), QStringLiteral("wav"),
-        QStringLiteral("m4a"), QStringLiteral("aac"), QStringLiteral("ogg"),
-        QStringLiteral("wma"), QStringLiteral("aiff"), QStringLiteral("alac"),
+        QStringLiteral("mp3"),
+        QStringLiteral("flac"),
+        QStringLiteral("wav"),
+        QStringLiteral("m4a"),
+        QStringLiteral("aac"),
+        QStringLiteral("ogg"),
+        QStringLiteral("wma"),
+        QStringLiteral("aiff"),
+        QStringLiteral("alac"),
     };
     return extensions;
 }
 
 // Distinct non-empty values of one field, in order of first appearance.
-template<typename Field>
-QStringList distinctValues(const QList<LocalMusicFile> &files, Field field)
+template <typename Field> QStringList distinctValues(const QList<LocalMusicFile> &files, Field field)
 {
     QStringList result;
     QSet<QString> seen;
@@ -61,7 +66,7 @@ QStringList distinctValues(const QList<LocalMusicFile> &files, Field field)
     return result;
 }
 
-template<typename Field>
+template <typename Field>
 QList<LocalMusicFile> filesWhere(const QList<LocalMusicFile> &files, Field field, const QString &value)
 {
     QList<LocalMusicFile> result;
@@ -128,7 +133,7 @@ void LocalMusicManager::startScan(const QString &path)
     m_musicFiles.clear();
     m_unavailable.clear();
 
-    m_pendingFolders = QStringList{QDir(path).absolutePath()};
+    m_pendingFolders = QStringList { QDir(path).absolutePath() };
     m_visitedFolders.clear();
     walkFolders();
 }
@@ -160,7 +165,8 @@ void LocalMusicManager::walkFolders()
         }
     }
     if (!m_pendingFolders.isEmpty()) {
-        QMetaObject::invokeMethod(this, [this] { walkFolders(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { walkFolders(); }, Qt::QueuedConnection);
         return;
     }
     m_visitedFolders.clear();
@@ -195,7 +201,8 @@ void LocalMusicManager::processScanQueue()
     ++m_processedFiles;
     emit scanProgress(m_processedFiles, m_totalFiles, QFileInfo(filePath).fileName());
     // One file per turn, so that the window stays responsive during a scan.
-    QMetaObject::invokeMethod(this, [this] { processScanQueue(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { processScanQueue(); }, Qt::QueuedConnection);
 }
 
 void LocalMusicManager::processFile(const QString &filePath)

@@ -19,12 +19,7 @@ class MusicPlayer : public QObject
     Q_OBJECT
 
 public:
-    enum PlayMode {
-        Sequential = 0,
-        ListLoop = 1,
-        SingleLoop = 2,
-        Shuffle = 3
-    };
+    enum PlayMode { Sequential = 0, ListLoop = 1, SingleLoop = 2, Shuffle = 3 };
     Q_ENUM(PlayMode)
 
     explicit MusicPlayer(QObject *parent = nullptr);

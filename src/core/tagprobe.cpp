@@ -131,11 +131,14 @@ void probeWithMediaPlayer(const QString &path, ProbeResult &result)
     };
     // Connected before setSource(): the player may report from inside it.
     QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, &loop, settle, Qt::DirectConnection);
-    QObject::connect(&player, &QMediaPlayer::errorOccurred, &loop, [&loop, &answered, &failed] {
-        failed = true;
-        answered = true;
-        loop.quit();
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &player, &QMediaPlayer::errorOccurred, &loop,
+        [&loop, &answered, &failed] {
+            failed = true;
+            answered = true;
+            loop.quit();
+        },
+        Qt::DirectConnection);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit, Qt::DirectConnection);
 
     player.setSource(QUrl::fromLocalFile(path));
@@ -169,7 +172,7 @@ void probeWithMediaPlayer(const QString &path, ProbeResult &result)
 }
 
 // Front cover first, then any other picture.
-template<typename Picture, typename TypeOf>
+template <typename Picture, typename TypeOf>
 const Picture *preferFrontCover(const std::vector<const Picture *> &pictures, TypeOf typeOf, int frontCoverType)
 {
     for (const Picture *picture : pictures) {
@@ -188,24 +191,25 @@ CoverImage coverFromId3v2(TagLib::ID3v2::Tag *tag)
         if (auto *picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frame))
             pictures.push_back(picture);
     }
-    const auto *chosen = preferFrontCover(pictures,
-        [](const TagLib::ID3v2::AttachedPictureFrame *p) { return int(p->type()); },
+    const auto *chosen = preferFrontCover(
+        pictures, [](const TagLib::ID3v2::AttachedPictureFrame *p) { return int(p->type()); },
         int(TagLib::ID3v2::AttachedPictureFrame::FrontCover));
     if (!chosen)
         return {};
     const TagLib::ByteVector data = chosen->picture();
-    return {QByteArray(data.data(), int(data.size())), toQString(chosen->mimeType())};
+    return { QByteArray(data.data(), int(data.size())), toQString(chosen->mimeType()) };
 }
 
 CoverImage coverFromFlacPictures(const TagLib::List<TagLib::FLAC::Picture *> &list)
 {
     std::vector<const TagLib::FLAC::Picture *> pictures(list.begin(), list.end());
-    const auto *chosen = preferFrontCover(pictures, [](const TagLib::FLAC::Picture *p) { return int(p->type()); },
+    const auto *chosen = preferFrontCover(
+        pictures, [](const TagLib::FLAC::Picture *p) { return int(p->type()); },
         int(TagLib::FLAC::Picture::FrontCover));
     if (!chosen)
         return {};
     const TagLib::ByteVector data = chosen->data();
-    return {QByteArray(data.data(), int(data.size())), toQString(chosen->mimeType())};
+    return { QByteArray(data.data(), int(data.size())), toQString(chosen->mimeType()) };
 }
 
 CoverImage coverFromMp4(TagLib::MP4::Tag *tag)
@@ -226,7 +230,7 @@ CoverImage coverFromMp4(TagLib::MP4::Tag *tag)
         mime = QStringLiteral("image/bmp");
     else if (cover.format() == TagLib::MP4::CoverArt::GIF)
         mime = QStringLiteral("image/gif");
-    return {QByteArray(data.data(), int(data.size())), mime};
+    return { QByteArray(data.data(), int(data.size())), mime };
 }
 
 CoverImage coverFromAsf(TagLib::ASF::Tag *tag)
@@ -242,12 +246,12 @@ CoverImage coverFromAsf(TagLib::ASF::Tag *tag)
     std::vector<const TagLib::ASF::Picture *> pictures;
     for (const TagLib::ASF::Picture &picture : owned)
         pictures.push_back(&picture);
-    const auto *chosen = preferFrontCover(pictures, [](const TagLib::ASF::Picture *p) { return int(p->type()); },
-        int(TagLib::ASF::Picture::FrontCover));
+    const auto *chosen = preferFrontCover(
+        pictures, [](const TagLib::ASF::Picture *p) { return int(p->type()); }, int(TagLib::ASF::Picture::FrontCover));
     if (!chosen)
         return {};
     const TagLib::ByteVector data = chosen->picture();
-    return {QByteArray(data.data(), int(data.size())), toQString(chosen->mimeType())};
+    return { QByteArray(data.data(), int(data.size())), toQString(chosen->mimeType()) };
 }
 
 } // namespace

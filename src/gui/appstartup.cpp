@@ -31,8 +31,7 @@ bool loadStyleSheet(QApplication &app)
 void showStyleSheetWarning()
 {
     QMessageBox box(QMessageBox::Warning, QObject::tr("警告"),
-                    QObject::tr("无法加载样式表，将使用默认外观。\n这可能会影响应用程序的外观，但功能不受影响。"),
-                    QMessageBox::Ok);
+        QObject::tr("无法加载样式表，将使用默认外观。\n这可能会影响应用程序的外观，但功能不受影响。"), QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::NoButton);
     box.exec();
 }

@@ -10,9 +10,9 @@ namespace MainWindowHelpers {
 
 namespace {
 
-constexpr int CoverSize = 100;
-constexpr int PopupScreenMargin = 10;
-constexpr int PopupGap = 5;
+    constexpr int CoverSize = 100;
+    constexpr int PopupScreenMargin = 10;
+    constexpr int PopupGap = 5;
 
 } // namespace
 
@@ -31,8 +31,10 @@ const QStringList &tabNames()
 const QStringList &tabIcons()
 {
     static const QStringList icons = {
-        QStringLiteral(":/icons/album.svg"),   QStringLiteral(":/icons/single.svg"),
-        QStringLiteral(":/icons/playlist.svg"), QStringLiteral(":/icons/ranking.svg"),
+        QStringLiteral(":/icons/album.svg"),
+        QStringLiteral(":/icons/single.svg"),
+        QStringLiteral(":/icons/playlist.svg"),
+        QStringLiteral(":/icons/ranking.svg"),
         QStringLiteral(":/icons/folder.svg"),
     };
     return icons;
@@ -90,26 +92,25 @@ QString songRowText(const Song &song)
     return QStringLiteral("%1 - %2  [%3]").arg(song.title, song.artist, song.formattedDuration());
 }
 
-QString artistRankingRowText(int position, const QJsonObject &row, const QString &songsWord,
-                             const QString &playWord)
+QString artistRankingRowText(int position, const QJsonObject &row, const QString &songsWord, const QString &playWord)
 {
     // One pass over all placeholders, so a '%2' inside a name is never taken for one.
     return QStringLiteral("%1. %2  (%3: %4  %5: %6)")
         .arg(QString::number(position), row.value(QLatin1String("artist")).toString(), songsWord,
-             QString::number(row.value(QLatin1String("song_count")).toInt()), playWord,
-             QString::number(row.value(QLatin1String("total_plays")).toInt()));
+            QString::number(row.value(QLatin1String("song_count")).toInt()), playWord,
+            QString::number(row.value(QLatin1String("total_plays")).toInt()));
 }
 
 QString songRankingRowText(int position, const QJsonObject &row, const QString &playWord)
 {
     return QStringLiteral("%1. %2 - %3  (%4: %5)")
         .arg(QString::number(position), row.value(QLatin1String("title")).toString(),
-             row.value(QLatin1String("artist")).toString(), playWord,
-             QString::number(row.value(QLatin1String("play_count")).toInt()));
+            row.value(QLatin1String("artist")).toString(), playWord,
+            QString::number(row.value(QLatin1String("play_count")).toInt()));
 }
 
-QPoint volumePopupPosition(const QPoint &iconGlobalTopLeft, const QSize &iconSize, const QSize &popupSize,
-                           const QRect &screenGeometry)
+QPoint volumePopupPosition(
+    const QPoint &iconGlobalTopLeft, const QSize &iconSize, const QSize &popupSize, const QRect &screenGeometry)
 {
     int x = iconGlobalTopLeft.x() + iconSize.width() / 2 - popupSize.width() / 2;
     if (x < screenGeometry.left())

@@ -35,14 +35,13 @@ QString songRowText(const Song &song);
 
 // Artist chart row "N. artist  (songsWord: n  playWord: n)"; song chart row
 // "N. title - artist  (playWord: n)". Position counts from 1.
-QString artistRankingRowText(int position, const QJsonObject &row, const QString &songsWord,
-                             const QString &playWord);
+QString artistRankingRowText(int position, const QJsonObject &row, const QString &songsWord, const QString &playWord);
 QString songRankingRowText(int position, const QJsonObject &row, const QString &playWord);
 
 // Top-left of the volume pop-up: centred above the icon, kept 10 px inside the screen's left
 // and right edges, and below the icon when there is no room above.
-QPoint volumePopupPosition(const QPoint &iconGlobalTopLeft, const QSize &iconSize,
-                           const QSize &popupSize, const QRect &screenGeometry);
+QPoint volumePopupPosition(
+    const QPoint &iconGlobalTopLeft, const QSize &iconSize, const QSize &popupSize, const QRect &screenGeometry);
 
 // A 100×100 round cover: the image scaled to fit, clipped to the circle, with a thin ring.
 QPixmap roundCover(const QPixmap &source);

@@ -19,9 +19,8 @@ bool writeTaggedAudio(const QList<TaggedAudio> &files)
 {
     if (files.isEmpty())
         return true;
-    QStringList args{QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-                     QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("anullsrc=r=8000:cl=mono")};
+    QStringList args { QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+        QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("anullsrc=r=8000:cl=mono") };
     for (const TaggedAudio &file : files) {
         args << QStringLiteral("-t") << QString::number(file.seconds) << QStringLiteral("-c:a")
              << QStringLiteral("flac");
@@ -74,8 +73,8 @@ QAction *languageAction(MainWindow &window, const QString &code)
 
 // One attempt; false in *shown when the menu closed before it could be answered (a modal
 // box of the failing catalogue load closes open pop-ups).
-static bool triggerRowMenuOnce(QListWidget *list, QListWidgetItem *item, const QString &entry, bool *seen,
-                               QString *statusAfter)
+static bool triggerRowMenuOnce(
+    QListWidget *list, QListWidgetItem *item, const QString &entry, bool *seen, QString *statusAfter)
 {
     bool found = false;
     bool shown = false;

@@ -53,7 +53,8 @@ quint16 TestHttpServer::port() const
 
 QUrl TestHttpServer::baseUrl() const
 {
-    return QUrl(QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? QStringLiteral("https") : QStringLiteral("http")).arg(port()));
+    return QUrl(
+        QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? QStringLiteral("https") : QStringLiteral("http")).arg(port()));
 }
 
 TestHttpServer::Response TestHttpServer::json(const QByteArray &body, int status)
@@ -147,7 +148,7 @@ void TestHttpServer::answer(QTcpSocket *socket, const Request &request)
             body = r.body.mid(from, to - from + 1);
             status = 206;
             extra += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
-                     + QByteArray::number(total) + "\r\n";
+                + QByteArray::number(total) + "\r\n";
         }
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " X\r\n";
@@ -190,11 +191,11 @@ TestCertificate TestCertificate::make(const QString &dir, const QString &commonN
     const QString keyPath = dir + QStringLiteral("/key.pem");
     QProcess p;
     p.start(QStringLiteral("openssl"),
-            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-             QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("3650"), QStringLiteral("-subj"),
-             QStringLiteral("/CN=") + commonName, QStringLiteral("-addext"),
-             QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"), QStringLiteral("-keyout"), keyPath,
-             QStringLiteral("-out"), certPath});
+        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("3650"), QStringLiteral("-subj"),
+            QStringLiteral("/CN=") + commonName, QStringLiteral("-addext"),
+            QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"), QStringLiteral("-keyout"), keyPath,
+            QStringLiteral("-out"), certPath });
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return tc;
     QFile c(certPath);

@@ -24,8 +24,8 @@ public:
     struct Request
     {
         QByteArray method;
-        QByteArray target;      // the raw request target, e.g. "/music/api.php?action=getAlbums"
-        QUrl url;               // target resolved against the server's base URL
+        QByteArray target; // the raw request target, e.g. "/music/api.php?action=getAlbums"
+        QUrl url; // target resolved against the server's base URL
         QByteArray requestLine; // "GET /x HTTP/1.1"
         QHash<QByteArray, QByteArray> headers; // names in lower case
     };

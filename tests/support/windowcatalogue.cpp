@@ -46,17 +46,23 @@ void WindowCatalogue::useDefaultCatalogue()
     const QString b = addSong(QStringLiteral("b.wav"));
     const QString c = addSong(QStringLiteral("c.wav"));
     const QString cover = addCover(QStringLiteral("one.png"), QSize(300, 150), Qt::red);
-    setReply(QStringLiteral("getAlbums"), QStringLiteral(R"([
+    setReply(QStringLiteral("getAlbums"),
+        QStringLiteral(R"([
         {"id": 1, "name": "First", "artist": "Foo", "cover": "%1", "year": 2020, "song_count": 2},
         {"id": 2, "name": "Second", "artist": "foo", "cover": "", "year": 2021, "song_count": 1}
-    ])").arg(cover).toUtf8());
-    setReply(QStringLiteral("getSongs"), QStringLiteral(R"({"songs": [
+    ])")
+            .arg(cover)
+            .toUtf8());
+    setReply(QStringLiteral("getSongs"),
+        QStringLiteral(R"({"songs": [
         {"id": 11, "album_id": 1, "title": "Alpha", "artist": "Foo", "duration": 61, "file_path": "%1",
          "lyrics": "[00:00.00]first line\n[00:00.10]second line", "play_count": 5},
         {"id": 12, "album_id": 1, "title": "Beta", "artist": "Foo", "duration": 0, "file_path": "%2"},
         {"id": 13, "album_id": 99, "title": "Gamma", "artist": "foo", "duration": 3725, "file_path": "%3",
          "lyrics": "[00:00.00]gamma line"}
-    ]})").arg(a, b, c).toUtf8());
+    ]})")
+            .arg(a, b, c)
+            .toUtf8());
     setReply(QStringLiteral("getArtistRanking"), QByteArrayLiteral(R"([
         {"artist": "Foo", "song_count": 12, "total_plays": 3456},
         {"artist": "foo", "song_count": 1, "total_plays": 7},
@@ -112,7 +118,7 @@ TestHttpServer::Response WindowCatalogue::answer(const TestHttpServer::Request &
                 if (song.toObject().value(QStringLiteral("title")).toString().contains(term, Qt::CaseInsensitive))
                     found.append(song);
             }
-            return TestHttpServer::json(QJsonDocument(QJsonObject{{QStringLiteral("results"), found}}).toJson());
+            return TestHttpServer::json(QJsonDocument(QJsonObject { { QStringLiteral("results"), found } }).toJson());
         }
         if (action == QLatin1String("getSongs") && query.hasQueryItem(QStringLiteral("album_id"))) {
             const int albumId = query.queryItemValue(QStringLiteral("album_id")).toInt();

@@ -61,8 +61,7 @@ class QPushButton;
 // Small lookups shared by the window tests.
 namespace WindowTest {
 
-template<typename T>
-T *widget(QObject *window, const char *name)
+template <typename T> T *widget(QObject *window, const char *name)
 {
     return window->findChild<T *>(QString::fromLatin1(name));
 }
