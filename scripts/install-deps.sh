@@ -10,7 +10,7 @@ packages=(
     libtag1-dev libgl-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav glib-networking
     ffmpeg sox xvfb x11-apps x11-utils imagemagick xauth
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     postgresql
     # The interface's texts are Chinese: without a font with those glyphs they are empty boxes.
     fonts-noto-cjk

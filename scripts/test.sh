@@ -7,6 +7,9 @@ cd "$root"
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 
+# Unformatted code fails the run before anything is built (scripts/format.sh fixes it).
+scripts/format.sh --check
+
 VELORA_PRESET=ci scripts/build.sh build
 ctest --preset ci --test-dir build
 
