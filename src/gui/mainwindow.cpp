@@ -2,6 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "apiclient.h"
+#ifdef VELORA_HAVE_MPRIS
+#include "desktopcontrols.h"
+#endif
 #include "languageswitch.h"
 #include "localmusicmanager.h"
 #include "windowchrome.h"
@@ -77,6 +80,9 @@ void MainWindow::makePages()
     m_lyricsPage = new LyricsPage(
         m_player, m_catalogue, ui->lyricsTitle, ui->lyricsArtist, ui->lyricsAlbum, ui->lyricsWidget, this);
     m_search = new SearchBar(m_status, ui->searchInput, ui->searchModeCombo, this);
+#ifdef VELORA_HAVE_MPRIS
+    new DesktopControls(m_player, m_catalogue, this);
+#endif
 }
 
 void MainWindow::connectPages()

@@ -1,5 +1,7 @@
+#include "desktopcontrols.h"
 #include "mprisservice.h"
 #include "musicplayer.h"
+#include "tagprobe.h"
 #include "wavwriter.h"
 
 #include <QDBusConnection>
@@ -9,6 +11,8 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -83,6 +87,7 @@ private slots:
     void changesAreAnnounced();
     void loopShuffleAndVolumeFromTheDesktop();
     void raiseAndQuitReachTheWindow();
+    void localCoverIsSavedOnce();
 
 private:
     QString playerctl(const QStringList &arguments);
@@ -330,6 +335,24 @@ void TestMpris::raiseAndQuitReachTheWindow()
     QCOMPARE(raise.size(), 1);
     QCOMPARE(root.call(QStringLiteral("Quit")).type(), QDBusMessage::ReplyMessage);
     QCOMPARE(quit.size(), 1);
+}
+
+// A local song's embedded cover reaches the desktop as a file in the cache, one per picture.
+void TestMpris::localCoverIsSavedOnce()
+{
+    QTemporaryDir cache;
+    const QString withCover = m_dir.filePath(QStringLiteral("cover.mp3"));
+    QFile::remove(withCover);
+    QVERIFY(QFile::copy(QStringLiteral(VELORA_TEST_DATA_DIR "/local/cover.mp3"), withCover));
+    const QUrl url = DesktopControls::localCoverFile(withCover, cache.path());
+    QVERIFY(url.isLocalFile());
+    QFile saved(url.toLocalFile());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), readEmbeddedCover(withCover).data);
+    QCOMPARE(DesktopControls::localCoverFile(withCover, cache.path()), url);
+    QCOMPARE(QDir(cache.filePath(QStringLiteral("covers"))).entryList(QDir::Files).size(), 1);
+    // No cover, no file: the desktop shows its own placeholder.
+    QCOMPARE(DesktopControls::localCoverFile(m_dir.filePath(QStringLiteral("a.wav")), cache.path()), QUrl());
 }
 
 QTEST_GUILESS_MAIN(TestMpris)
