@@ -48,6 +48,11 @@ public:
     void showDuration(qint64 duration);
     void showSong(const Song &song);
     void showPlayMode(MusicPlayer::PlayMode mode);
+    // Non-modal: the status line names the song and the reason; the player moves on by itself.
+    void showFailure(const Song &song, MusicPlayer::Failure reason);
+    void showQueueFailed();
+    // The length the bar shows and seeks by (see MainWindowHelpers::shownDuration).
+    qint64 duration() const;
     void updatePlayButtonIcon();
     void retranslate();
 
@@ -60,6 +65,8 @@ protected:
 
 private:
     void seekToSliderValue(int value);
+    void showDraggedPosition(int value);
+    QString timeText(qint64 position, qint64 duration) const;
     void cyclePlayMode();
 
     MusicPlayer *m_player;
@@ -68,4 +75,6 @@ private:
     Widgets m_widgets;
     QSlider *m_volumeSlider = nullptr;
     bool m_volumeSliderVisible = false;
+    // Set once the framework's length of the current song proved wrong; cleared by a new song.
+    bool m_useCatalogueDuration = false;
 };
