@@ -2,6 +2,7 @@
 // duration and to the first position past 0, for a fresh entry and for a restart of the loaded
 // entry (which reloads the source). Prints medians; not a test.
 #include "musicplayer.h"
+#include "wavwriter.h"
 
 #include <QApplication>
 #include <QDataStream>
@@ -14,31 +15,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
 constexpr int Runs = 15;
 constexpr int ClipMs = 400;
 constexpr int WaitLimitMs = 3000;
-
-bool writeSilentWav(const QString &path, int milliseconds)
-{
-    const quint32 rate = 8000;
-    const quint32 dataBytes = rate * 2 * quint32(milliseconds) / 1000;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataBytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << rate << quint32(rate * 2) << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataBytes;
-    file.write(QByteArray(int(dataBytes), '\0'));
-    return out.status() == QDataStream::Ok;
-}
 
 struct Sample
 {
@@ -112,7 +95,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.wav"));
     const QString b = dir.filePath(QStringLiteral("b.wav"));
-    if (!dir.isValid() || !writeSilentWav(a, ClipMs) || !writeSilentWav(b, ClipMs)) {
+    if (!dir.isValid() || !writeWav(a, ClipMs, 8000, false) || !writeWav(b, ClipMs, 8000, false)) {
         std::fprintf(stderr, "cannot write the clips\n");
         return 1;
     }
@@ -136,5 +119,37 @@ int main(int argc, char **argv)
     std::printf("MusicPlayer start latency, %d ms WAV clips, %d runs each\n", ClipMs, Runs);
     report("start of another entry", fresh);
     report("restart of the loaded entry", restart);
+
+    // After a media error: how long each following next(), play() and the player's destruction
+    // hold the caller (the window's event loop) in the backend.
+    {
+        auto broken = std::make_unique<MusicPlayer>();
+        Song missing = first;
+        missing.filePath = dir.filePath(QStringLiteral("missing.wav"));
+        broken->setPlaylist({missing, first, second});
+        bool failed = false;
+        QObject::connect(broken.get(), &MusicPlayer::error, broken.get(), [&failed] { failed = true; });
+        broken->play(0);
+        QElapsedTimer wait;
+        wait.start();
+        while (!failed && wait.elapsed() < WaitLimitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        QElapsedTimer call;
+        call.start();
+        broken->next();
+        const qint64 nextMs = call.restart();
+        broken->play(0);
+        const qint64 playMs = call.restart();
+        QTimer::singleShot(300, broken.get(), [] {});
+        wait.restart();
+        while (wait.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        call.restart();
+        broken.reset();
+        const qint64 quitMs = call.elapsed();
+        std::printf("after a media error:  next() %lld ms, play() %lld ms, destruction %lld ms (error %s)\n",
+                    static_cast<long long>(nextMs), static_cast<long long>(playMs), static_cast<long long>(quitMs),
+                    failed ? "seen" : "not seen");
+    }
     return 0;
 }

@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <ctime>
@@ -112,6 +113,38 @@ void print(const char *label, const ScanFigures &figures)
 
 } // namespace
 
+// A scan folder holding one link out of it, to /usr (thousands of folders): how long startScan
+// holds its caller, and the longest turn of the event loop until the scan ends.
+void timeLinkOut()
+{
+    QTemporaryDir dir;
+    if (!QDir(QStringLiteral("/usr")).exists()
+        || !QFile::link(QStringLiteral("/usr"), dir.filePath(QStringLiteral("usr"))))
+        return;
+    LocalMusicManager manager;
+    manager.setProbeMethod(ProbeMethod::TagLibOnly);
+    bool finished = false;
+    QObject::connect(&manager, &LocalMusicManager::scanFinished, &manager, [&finished] { finished = true; });
+    qint64 longestTurn = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticks;
+    ticks.setInterval(5);
+    QObject::connect(&ticks, &QTimer::timeout, &manager, [&] { longestTurn = qMax(longestTurn, sinceTick.restart()); });
+    QElapsedTimer total;
+    total.start();
+    manager.startScan(dir.path());
+    const qint64 held = total.elapsed();
+    sinceTick.start();
+    ticks.start();
+    while (!finished && total.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ticks.stop();
+    std::printf("link to /usr: startScan held its caller %lld ms, longest later turn %lld ms, %lld files, done "
+                "after %lld ms\n",
+                static_cast<long long>(held), static_cast<long long>(longestTurn),
+                static_cast<long long>(manager.musicFiles().size()), static_cast<long long>(total.elapsed()));
+}
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -161,6 +194,7 @@ int main(int argc, char **argv)
     timeScan(tagLibRoot, ProbeMethod::TagLibOnly); // warms the page cache
     const ScanFigures tagLib = timeScan(tagLibRoot, ProbeMethod::TagLibOnly);
     print("TagLib", tagLib);
+    timeLinkOut();
     if (playerFiles == 0)
         return 0;
     timeScan(playerRoot, ProbeMethod::TagLibOnly); // same warm cache for the player's files

@@ -8,6 +8,8 @@
 
 #include "localmusicmanager.h"
 #include "mainwindow.h"
+#include "modalboxcloser.h"
+#include "wavwriter.h"
 #include "tagprobe.h"
 
 #include <QAbstractItemModel>
@@ -44,40 +46,10 @@ QString makeSample(const QString &dir)
         return flac;
 
     const QString wav = dir + QStringLiteral("/sample.wav");
-    QFile file(wav);
-    if (!file.open(QIODevice::WriteOnly))
+    // 0.1 s of 8 kHz 16-bit mono silence.
+    if (!writeWav(wav, 100, 8000, false))
         return QString();
-    const quint32 dataSize = 1600; // 0.1 s of 8 kHz 16-bit mono
-    QByteArray header("RIFF");
-    const auto le32 = [&header](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            header.append(char((v >> (8 * i)) & 0xff));
-    };
-    const auto le16 = [&header](quint16 v) {
-        header.append(char(v & 0xff));
-        header.append(char(v >> 8));
-    };
-    le32(36 + dataSize);
-    header.append("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(1);
-    le32(8000);
-    le32(16000);
-    le16(2);
-    le16(16);
-    header.append("data");
-    le32(dataSize);
-    file.write(header);
-    file.write(QByteArray(int(dataSize), '\0'));
     return wav;
-}
-
-// Answers every modal box (the catalogue load fails: no server runs here).
-void closeModalBoxes()
-{
-    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-        box->reject();
 }
 
 bool waitFor(const std::function<bool()> &done)
@@ -91,9 +63,9 @@ bool waitFor(const std::function<bool()> &done)
 int measure(int argc, char *argv[], int files)
 {
     QApplication app(argc, argv);
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, &app, closeModalBoxes);
-    closer.start(10);
+    // Answers every modal box (the catalogue load fails: no server runs here).
+    ModalBoxCloser closer;
+    closer.start();
 
     QElapsedTimer clock;
     clock.start();

@@ -1,12 +1,14 @@
 // The catalogue server's request handling: fuzzed request targets, methods and Range headers
 // sent over a loopback socket to a server with a small imported catalogue, plus the range and
-// path rules on their own. A secret file beside the media folder must never be served.
+// path rules and the request reader on their own. A secret file beside the media folder must
+// never be served.
 #include "fuzzsupport.h"
 #include "cataloguedatabase.h"
 #include "catalogueimporter.h"
 #include "cataloguepaths.h"
 #include "catalogueserver.h"
 #include "democatalogue.h"
+#include "httprequestparser.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -81,6 +83,31 @@ void checkRangeRules(const QByteArray &header, qint64 size)
     }
 }
 
+// The request reader on raw bytes, whole and split in two: it never reads past its limits, and a
+// failure always comes with an HTTP error status.
+void checkParser(const QByteArray &bytes)
+{
+    for (const qsizetype cut : { bytes.size(), bytes.size() / 2 }) {
+        HttpRequestParser parser;
+        QByteArray buffer = bytes.left(cut);
+        HttpRequestParser::State state = parser.parse(&buffer);
+        if (state != HttpRequestParser::State::Failed && state != HttpRequestParser::State::Complete) {
+            buffer += bytes.mid(cut);
+            state = parser.parse(&buffer);
+        }
+        if (state == HttpRequestParser::State::Failed) {
+            FUZZ_CHECK(parser.errorStatus() >= 400 && parser.errorStatus() < 600);
+        } else if (state == HttpRequestParser::State::Complete) {
+            const HttpRequest request = parser.takeRequest();
+            FUZZ_CHECK(request.target.startsWith('/'));
+            FUZZ_CHECK(request.body.size() <= HttpRequestLimits().maxBodyBytes);
+        } else {
+            // Still waiting: what it holds stays within a line's limit.
+            FUZZ_CHECK(buffer.size() <= HttpRequestLimits().maxHeaderBytes);
+        }
+    }
+}
+
 void checkPathRules(const QString &relative)
 {
     if (CataloguePaths::isSafeRelativePath(relative)) {
@@ -110,8 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkRangeRules(range, qint64(size) * 37);
     checkRangeRules(range, 0);
     checkPathRules(QString::fromUtf8(target));
+    checkParser(input);
 
-    static const char *const methods[] = {"GET", "HEAD", "POST", "PUT", "DELETE", "OPTIONS"};
+    static const char *const methods[] = { "GET", "HEAD", "POST", "PUT", "DELETE", "OPTIONS" };
     const QByteArray method = methods[data[0] % (sizeof(methods) / sizeof(methods[0]))];
     QByteArray path = requestSafe(target, false);
     if (!path.startsWith('/'))

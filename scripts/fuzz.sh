@@ -13,10 +13,8 @@ seconds=${1:-20}
 shift || true
 dir=build-fuzz
 
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-CC=clang CXX=clang++ cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-    -DVELORA_FUZZ=ON -DVELORA_BUILD_TESTS=OFF -DVELORA_BUILD_BENCHMARKS=OFF >/dev/null
+command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+cmake --preset fuzz -S "$root" -B "$root/$dir" >/dev/null
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

@@ -12,6 +12,14 @@ packages=(
     ffmpeg sox xvfb x11-apps x11-utils imagemagick xauth
     clang libclang-rt-14-dev
     postgresql
+    # The interface's texts are Chinese: without a font with those glyphs they are empty boxes.
+    fonts-noto-cjk
+    # Qt's own texts (question box buttons, the folder dialog) in the interface's language.
+    qt6-translations-l10n
+    # The install test validates the menu entry.
+    desktop-file-utils
+    # The desktop's player controls are tested on a private bus with the desktop's controller.
+    dbus playerctl
 )
 
 missing=()

@@ -42,9 +42,8 @@ player=$dir/src/velora
 # Build only what the shot needs; an up-to-date tree costs a few seconds.
 if [ "${VELORA_SCREENSHOT_BUILD:-1}" != 0 ] || [ ! -x "$player" ]; then
     if [ ! -f "$dir/CMakeCache.txt" ]; then
-        launcher=()
-        command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-        cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+        command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+        cmake --preset default -S "$root" -B "$dir" >/dev/null
     fi
     cmake --build "$dir" --target velora -j"$(nproc)" >/dev/null
 fi

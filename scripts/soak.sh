@@ -11,9 +11,8 @@ seconds=${1:-120}
 songs=${2:-300}
 dir=build-hard
 
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" -DVELORA_BUILD_BENCHMARKS=ON >/dev/null
+command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+cmake --preset default -S "$root" -B "$root/$dir" -DVELORA_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$root/$dir" -j"$(nproc)" --target bench_soak
 
 home=$(mktemp -d)

@@ -7,11 +7,11 @@ cd "$root"
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 
-scripts/build.sh build -DVELORA_WERROR=ON
-(cd build && ctest --output-on-failure -j2)
+VELORA_PRESET=ci scripts/build.sh build
+ctest --preset ci --test-dir build
 
-scripts/build.sh build-asan -DVELORA_SANITIZE=ON -DVELORA_WERROR=ON -DVELORA_BUILD_BENCHMARKS=OFF
-(cd build-asan && ctest --output-on-failure -j2)
+VELORA_PRESET=asan scripts/build.sh build-asan
+ctest --preset asan --test-dir build-asan
 
 # Fuzz targets, 20 s each on their seed corpus (clang build in build-fuzz; `scripts/fuzz.sh 600` for a longer run).
 scripts/fuzz.sh 20

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -74,6 +75,7 @@ bool CatalogueDatabase::open(const QString &location)
 {
     close();
     m_lastError.clear();
+    m_location = location;
     const QUrl url(location, QUrl::StrictMode);
     const bool postgres
         = url.isValid() && (url.scheme() == QLatin1String("postgresql") || url.scheme() == QLatin1String("postgres"));
@@ -139,6 +141,7 @@ bool CatalogueDatabase::open(const QString &location)
 
 void CatalogueDatabase::close()
 {
+    unlockImport();
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     {
@@ -155,19 +158,48 @@ bool CatalogueDatabase::isOpen() const
 
 bool CatalogueDatabase::exec(QSqlQuery &query, const char *what)
 {
+    m_lastErrorBusy = false;
     if (query.exec())
         return true;
-    m_lastError = QStringLiteral("%1 failed: %2").arg(QLatin1String(what), query.lastError().text());
+    noteError(query.lastError(), what);
     return false;
 }
 
 bool CatalogueDatabase::exec(const QString &sql, const char *what)
 {
+    m_lastErrorBusy = false;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     if (query.exec(sql))
         return true;
-    m_lastError = QStringLiteral("%1 failed: %2").arg(QLatin1String(what), query.lastError().text());
+    noteError(query.lastError(), what);
     return false;
+}
+
+void CatalogueDatabase::noteError(const QSqlError &error, const char *what)
+{
+    m_lastError = QStringLiteral("%1 failed: %2").arg(QLatin1String(what), error.text());
+    m_lastErrorBusy = isBusy(error);
+}
+
+bool CatalogueDatabase::isBusy(const QSqlError &error) const
+{
+    const QString code = error.nativeErrorCode();
+    if (m_backend == Backend::PostgreSQL)
+        return code == QLatin1String("55P03"); // lock_not_available, from lock_timeout
+    // SQLITE_BUSY and SQLITE_LOCKED, also in their extended forms.
+    bool ok = false;
+    const int value = code.toInt(&ok);
+    return ok && ((value & 0xff) == 5 || (value & 0xff) == 6);
+}
+
+void CatalogueDatabase::setBusyTimeout(int milliseconds)
+{
+    if (!isOpen())
+        return;
+    if (m_backend == Backend::SQLite)
+        exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(milliseconds), "setting the busy timeout");
+    else
+        exec(QStringLiteral("SET lock_timeout = %1").arg(milliseconds), "setting the lock timeout");
 }
 
 bool CatalogueDatabase::createSchema()
@@ -304,6 +336,13 @@ bool CatalogueDatabase::search(const QString &term, QList<Song> *out)
     out->clear();
     if (term.trimmed().isEmpty())
         return true;
+    if (term.size() > MaxSearchTermLength) {
+        m_lastErrorBusy = false;
+        m_lastError = QStringLiteral("a search term of %1 characters is longer than the %2 allowed")
+                          .arg(term.size())
+                          .arg(MaxSearchTermLength);
+        return false;
+    }
     const QString pattern = likePattern(term.toLower());
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.prepare(QStringLiteral("SELECT %1 FROM songs s JOIN albums a ON a.id = s.album_id "
@@ -419,24 +458,38 @@ bool CatalogueDatabase::setMediaRoot(const QString &path)
 
 bool CatalogueDatabase::beginTransaction()
 {
-    if (QSqlDatabase::database(m_connectionName, false).transaction())
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (m_backend == Backend::SQLite) {
+        // Take the write lock now: a transaction that reads first and writes later could fail
+        // half way when another writer came in between.
+        return exec(QStringLiteral("BEGIN IMMEDIATE"), "starting a transaction");
+    }
+    m_lastErrorBusy = false;
+    if (db.transaction())
         return true;
-    m_lastError = QStringLiteral("starting a transaction failed: %1")
-                      .arg(QSqlDatabase::database(m_connectionName, false).lastError().text());
+    noteError(db.lastError(), "starting a transaction");
     return false;
 }
 
 bool CatalogueDatabase::commit()
 {
-    if (QSqlDatabase::database(m_connectionName, false).commit())
+    if (m_backend == Backend::SQLite)
+        return exec(QStringLiteral("COMMIT"), "committing");
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    m_lastErrorBusy = false;
+    if (db.commit())
         return true;
-    m_lastError = QStringLiteral("committing failed: %1")
-                      .arg(QSqlDatabase::database(m_connectionName, false).lastError().text());
+    noteError(db.lastError(), "committing");
     return false;
 }
 
 void CatalogueDatabase::rollback()
 {
+    if (m_backend == Backend::SQLite) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        query.exec(QStringLiteral("ROLLBACK"));
+        return;
+    }
     QSqlDatabase::database(m_connectionName, false).rollback();
 }
 
@@ -612,4 +665,59 @@ bool CatalogueDatabase::clearEmbeddedCover(int albumId)
     query.prepare(QStringLiteral("DELETE FROM album_covers WHERE album_id = ?"));
     query.addBindValue(albumId);
     return exec(query, "removing an embedded cover");
+}
+
+namespace {
+// Any fixed number: every velora-catalogue import asks for the same advisory lock.
+constexpr int ImportAdvisoryLock = 0x56454c4f;
+} // namespace
+
+bool CatalogueDatabase::lockForImport()
+{
+    if (m_importLock || m_advisoryLocked)
+        return true;
+    if (m_backend == Backend::PostgreSQL) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        query.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?)"));
+        query.addBindValue(ImportAdvisoryLock);
+        if (!exec(query, "taking the import lock"))
+            return false;
+        if (!query.next() || !query.value(0).toBool()) {
+            m_lastError = QStringLiteral("another import is writing this catalogue; run this one when it has finished");
+            return false;
+        }
+        m_advisoryLocked = true;
+        return true;
+    }
+    auto lock = std::make_unique<QLockFile>(QFileInfo(m_location).absoluteFilePath() + QStringLiteral(".import-lock"));
+    // A lock whose process is gone is taken over; a live one is never stale.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock->error() == QLockFile::LockFailedError && lock->getLockInfo(&pid, &host, &application)) {
+            m_lastError = QStringLiteral("another import (process %1 on %2) is writing this catalogue; run this one "
+                                         "when it has finished")
+                              .arg(pid)
+                              .arg(host);
+        } else {
+            m_lastError = QStringLiteral("cannot create the import lock file \"%1\"").arg(lock->fileName());
+        }
+        return false;
+    }
+    m_importLock = std::move(lock);
+    return true;
+}
+
+void CatalogueDatabase::unlockImport()
+{
+    m_importLock.reset();
+    if (m_advisoryLocked && QSqlDatabase::contains(m_connectionName)) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        query.prepare(QStringLiteral("SELECT pg_advisory_unlock(?)"));
+        query.addBindValue(ImportAdvisoryLock);
+        query.exec();
+    }
+    m_advisoryLocked = false;
 }

@@ -9,6 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class QLockFile;
+class QSqlError;
 class QSqlQuery;
 
 // The catalogue's storage: albums, songs with their play counts, embedded covers and the
@@ -50,6 +54,11 @@ public:
     bool isOpen() const;
     Backend backend() const { return m_backend; }
     QString lastError() const { return m_lastError; }
+    // Whether the last failure was only a lock held by another connection (an import writing):
+    // the same call may succeed a moment later.
+    bool lastErrorWasBusy() const { return m_lastErrorBusy; }
+    // How long one statement waits for another connection's lock before it fails as busy.
+    void setBusyTimeout(int milliseconds);
 
     // The default database file: "catalogue.sqlite" in the user's data folder for the server.
     static QString defaultLocation();
@@ -58,7 +67,9 @@ public:
     bool albums(QList<Album> *out);
     bool album(int id, Album *out, bool *found);
     bool songs(int albumId, QList<Song> *out); // albumId 0 = every song
+    // Terms longer than MaxSearchTermLength fail: the pattern matcher refuses very long ones.
     bool search(const QString &term, QList<Song> *out);
+    static constexpr int MaxSearchTermLength = 1000;
     bool song(int id, Song *out, bool *found);
     bool artistRanking(QJsonArray *out);
     bool songRanking(int limit, QList<Song> *out);
@@ -69,7 +80,11 @@ public:
     QString mediaRoot();
     bool setMediaRoot(const QString &path);
 
-    // Writing, for the import.
+    // Writing, for the import. One import at a time: lockForImport() fails with a message
+    // naming the other import while one holds the catalogue (a lock file beside a SQLite file, an
+    // advisory lock on PostgreSQL; both go when their process dies, however it dies).
+    bool lockForImport();
+    void unlockImport();
     bool beginTransaction();
     bool commit();
     void rollback();
@@ -90,10 +105,16 @@ private:
     bool createSchema();
     bool exec(QSqlQuery &query, const char *what);
     bool exec(const QString &sql, const char *what);
+    void noteError(const QSqlError &error, const char *what);
+    bool isBusy(const QSqlError &error) const;
     bool readSongs(QSqlQuery &query, QList<Song> *out);
     QString songColumns() const;
 
     QString m_connectionName;
+    QString m_location;
+    std::unique_ptr<QLockFile> m_importLock;
+    bool m_advisoryLocked = false;
     Backend m_backend = Backend::SQLite;
     QString m_lastError;
+    bool m_lastErrorBusy = false;
 };

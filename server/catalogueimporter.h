@@ -4,13 +4,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class CatalogueDatabase;
 
 // Indexes one music folder into the catalogue: songs from the audio files' tags (one album per
 // album tag and artist, or per folder when untagged), covers from the folder's image or the
 // embedded picture, lyrics from an .lrc file beside the audio file. Re-importing refreshes what
-// changed, keeps play counts and drops songs whose files are gone. All or nothing: a failure
-// leaves the catalogue as it was.
+// changed, keeps play counts and drops songs whose files are gone.
+//
+// It writes in short transactions of BatchFiles files, reading tags outside them, so a server
+// on the same catalogue keeps counting plays during an import. An import that stops half way
+// (an error, a kill) leaves every song it had not reached as it was, play counts included, and
+// removes nothing: songs whose files are gone go only after the whole folder has been read. The
+// next import finishes the job. Only one import runs at a time on a catalogue.
 class CatalogueImporter : public QObject
 {
     Q_OBJECT
@@ -29,7 +36,15 @@ public:
 
     explicit CatalogueImporter(CatalogueDatabase *database, QObject *parent = nullptr);
 
+    static constexpr int BatchFiles = 100;
+
     bool importFolder(const QString &folder, Report *report);
+
+signals:
+    // After each stored batch.
+    void progress(int filesDone, int filesTotal);
+
+public:
     QString lastError() const { return m_lastError; }
 
     static const QStringList &audioExtensions();
@@ -37,8 +52,10 @@ public:
     static QString decodeLyrics(const QByteArray &bytes);
 
 private:
+    QStringList collectFiles(const QString &root, Report *report);
     bool importFiles(const QString &root, Report *report);
     bool refreshCovers(const QString &root);
+    bool runBatch(const std::function<bool()> &writes, const QString &where);
     bool fail(const QString &message);
 
     CatalogueDatabase *m_database;

@@ -13,18 +13,34 @@ namespace {
 
 bool isSafeRelativePath(const QString &relative)
 {
-    if (relative.isEmpty() || relative.startsWith(QLatin1Char('/')))
-        return false;
+    return whyNotServed(relative).isEmpty();
+}
+
+QString whyNotServed(const QString &relative)
+{
+    if (relative.isEmpty())
+        return QStringLiteral("the path is empty");
+    if (relative.startsWith(QLatin1Char('/')))
+        return QStringLiteral("the path is absolute");
     for (const QChar c : relative) {
-        if (c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            return false;
+        if (c == QLatin1Char('\\'))
+            return QStringLiteral("its name holds a backslash");
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            return QStringLiteral("its name holds a line break");
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("its name holds a control character (U+%1)")
+                .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
     }
     const QStringList parts = relative.split(QLatin1Char('/'));
     for (const QString &part : parts) {
-        if (part.isEmpty() || part.startsWith(QLatin1Char('.')))
-            return false;
+        if (part.isEmpty())
+            return QStringLiteral("the path has an empty part");
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return QStringLiteral("the path has a \".\" or \"..\" part");
+        if (part.startsWith(QLatin1Char('.')))
+            return QStringLiteral("it is hidden (\"%1\" starts with a dot)").arg(part);
     }
-    return true;
+    return QString();
 }
 
 bool isInside(const QString &canonicalRoot, const QString &canonicalPath)

@@ -9,6 +9,9 @@ namespace CataloguePaths {
 // A path below the media folder made only of ordinary names: not empty, not absolute, no empty,
 // "." or ".." part, no hidden part (starting with '.'), no backslash and no control character.
 bool isSafeRelativePath(const QString &relative);
+// Why a relative path is not served, in words for a warning ("its name holds a line break");
+// empty when it is safe.
+QString whyNotServed(const QString &relative);
 
 // Whether a canonical path lies strictly inside the canonical root folder.
 bool isInside(const QString &canonicalRoot, const QString &canonicalPath);

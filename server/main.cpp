@@ -72,13 +72,18 @@ int runImport(const QString &folder, const QString &location)
         return 1;
     }
     CatalogueImporter importer(&database);
+    QObject::connect(&importer, &CatalogueImporter::progress, &importer, [](int done, int total) {
+        out() << "progress: " << done << " of " << total << " files stored\n";
+        out().flush();
+    });
     CatalogueImporter::Report report;
-    if (!importer.importFolder(folder, &report)) {
-        err() << "velora-catalogue: import failed, the catalogue is unchanged: " << importer.lastError() << "\n";
-        return 1;
-    }
+    const bool imported = importer.importFolder(folder, &report);
     for (const QString &warning : std::as_const(report.warnings))
         err() << "warning: " << warning << "\n";
+    if (!imported) {
+        err() << "velora-catalogue: import failed: " << importer.lastError() << "\n";
+        return 1;
+    }
     out() << "Imported " << folder << " into " << location << ": " << report.added << " added, " << report.updated
           << " updated, " << report.unchanged << " unchanged, " << report.removed << " removed; " << report.albums
           << " albums.\n";

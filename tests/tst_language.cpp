@@ -9,11 +9,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+
+#include <algorithm>
 
 using namespace WindowKit;
 
@@ -65,6 +68,7 @@ private slots:
     void lyricsHeaderFollowsTheLanguage();
     void storedLanguageAtStart_data();
     void storedLanguageAtStart();
+    void qtTextsFollowTheLanguage();
 
 private:
     QTemporaryDir m_dir;
@@ -101,7 +105,6 @@ void TestLanguage::switchToEnglishAndBack()
     MainWindow window;
     auto *searchMode = window.findChild<QComboBox *>(QStringLiteral("searchModeCombo"));
     QTRY_COMPARE(tabTexts(window).at(4), QStringLiteral("本地音乐 (2)"));
-    // The form's items carry emoji; the first refresh at start already replaced them.
     QCOMPARE(comboItems(searchMode), (QStringList{QStringLiteral("网络"), QStringLiteral("本地")}));
     searchMode->setCurrentIndex(1);
 
@@ -239,6 +242,25 @@ void TestLanguage::storedLanguageAtStart()
     QFile::remove(fallback);
     QDir().rmdir(fallbackDir);
     QCOMPARE(QSettings().value(QStringLiteral("language")).toString(), stored);
+}
+
+// The buttons of question boxes come from Qt's own catalogue, which must follow the interface.
+void TestLanguage::qtTextsFollowTheLanguage()
+{
+    auto yesText = [] {
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text();
+    };
+    auto hasChinese = [](const QString &text) {
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+    };
+    MainWindow window;
+    QVERIFY2(hasChinese(yesText()), qPrintable(QStringLiteral("\"%1\": is Qt's catalogue installed (Debian package "
+                                                              "qt6-translations-l10n)?").arg(yesText())));
+    languageAction(window, QStringLiteral("en"))->trigger();
+    QCOMPARE(yesText(), QStringLiteral("&Yes"));
+    languageAction(window, QStringLiteral("zh"))->trigger();
+    QVERIFY(hasChinese(yesText()));
 }
 
 QTEST_MAIN(TestLanguage)

@@ -45,13 +45,13 @@ public:
         });
         connect(manager, &LocalMusicManager::scanFinished, this,
             [this](int total) { lines << QStringLiteral("finished %1").arg(total); });
-        connect(manager, &LocalMusicManager::scanError, this,
-            [this, manager](const QString &error) {
-                lines << QStringLiteral("error");
-                errors << error;
-                scanningDuringError = manager->isScanning();
-            });
-        connect(manager, &LocalMusicManager::musicListChanged, this, [this] { lines << QStringLiteral("listChanged"); });
+        connect(manager, &LocalMusicManager::scanError, this, [this, manager](const QString &error) {
+            lines << QStringLiteral("error");
+            errors << error;
+            scanningDuringError = manager->isScanning();
+        });
+        connect(
+            manager, &LocalMusicManager::musicListChanged, this, [this] { lines << QStringLiteral("listChanged"); });
     }
 
     QStringList lines;
@@ -71,7 +71,7 @@ QStringList fileNames(const QList<LocalMusicFile> &files)
 QStringList watchedFolders(const LocalMusicManager &manager)
 {
     const auto *watcher = manager.findChild<QFileSystemWatcher *>();
-    return watcher ? watcher->directories() : QStringList{QStringLiteral("<no watcher>")};
+    return watcher ? watcher->directories() : QStringList { QStringLiteral("<no watcher>") };
 }
 
 } // namespace
@@ -133,15 +133,15 @@ void TestLocalMusic::scanOfExampleFolder()
     QTRY_COMPARE(finished.count(), 1);
 
     QCOMPARE(log.lines,
-        QStringList({"started", "progress 0/3", "progress 1/3", "progress 2/3", "progress 3/3", "finished 3",
-            "listChanged"}));
+        QStringList({ "started", "progress 0/3", "progress 1/3", "progress 2/3", "progress 3/3", "finished 3",
+            "listChanged" }));
     QCOMPARE(log.progressNames.first(), QStringLiteral("开始扫描..."));
     QVERIFY(!manager.isScanning());
 
     // The folder's own files first (in listing order), then the level below.
     const QStringList names = fileNames(manager.musicFiles());
     QCOMPARE(names.size(), 3);
-    QCOMPARE(QSet<QString>(names.begin(), names.begin() + 2), QSet<QString>({"A.MP3", "b.flac"}));
+    QCOMPARE(QSet<QString>(names.begin(), names.begin() + 2), QSet<QString>({ "A.MP3", "b.flac" }));
     QCOMPARE(names.at(2), QStringLiteral("e.ogg"));
     QCOMPARE(log.progressNames.mid(1), names);
 
@@ -168,7 +168,7 @@ void TestLocalMusic::scanProcessesOneFilePerTurn()
     manager.startScan(root());
     QCOMPARE(manager.musicFiles().size(), 1);
     QVERIFY(manager.isScanning());
-    QCOMPARE(log.lines, QStringList({"started", "progress 0/3", "progress 1/3"}));
+    QCOMPARE(log.lines, QStringList({ "started", "progress 0/3", "progress 1/3" }));
 
     QCoreApplication::processEvents(); // runs exactly the one queued call that is pending
     QCOMPARE(manager.musicFiles().size(), 2);
@@ -192,8 +192,8 @@ void TestLocalMusic::walkIsBreadthFirst()
     const QStringList names = fileNames(manager.musicFiles());
     QCOMPARE(names.size(), 5);
     QCOMPARE(names.first(), QStringLiteral("top.mp3"));
-    QCOMPARE(QSet<QString>(names.begin() + 1, names.begin() + 3), QSet<QString>({"level1.mp3", "level1too.mp3"}));
-    QCOMPARE(names.mid(3), QStringList({"deeper.mp3", "deepest.mp3"}));
+    QCOMPARE(QSet<QString>(names.begin() + 1, names.begin() + 3), QSet<QString>({ "level1.mp3", "level1too.mp3" }));
+    QCOMPARE(names.mid(3), QStringList({ "deeper.mp3", "deepest.mp3" }));
 }
 
 void TestLocalMusic::emptyFolder()
@@ -206,8 +206,8 @@ void TestLocalMusic::emptyFolder()
     SignalLog log(&manager);
     manager.startScan(root());
 
-    QCOMPARE(log.lines, QStringList({"started", "progress 0/0", "finished 0"}));
-    QCOMPARE(log.progressNames, QStringList({"开始扫描..."}));
+    QCOMPARE(log.lines, QStringList({ "started", "progress 0/0", "finished 0" }));
+    QCOMPARE(log.progressNames, QStringList({ "开始扫描..." }));
     QVERIFY(!manager.isScanning());
     QVERIFY(manager.musicFiles().isEmpty());
     QCoreApplication::processEvents();
@@ -222,12 +222,13 @@ void TestLocalMusic::missingFolder()
     SignalLog log(&manager);
     manager.startScan(missing);
 
-    QCOMPARE(log.lines, QStringList({"started", "error"}));
-    QCOMPARE(log.errors, QStringList({"目录不存在: " + missing}));
+    QCOMPARE(log.lines, QStringList({ "started", "error" }));
+    QCOMPARE(log.errors, QStringList({ "目录不存在: " + missing }));
     // Idle already while the error is handled, so the handler may start another scan.
     QVERIFY(!log.scanningDuringError);
     QVERIFY(!manager.isScanning());
-    QVERIFY(manager.musicFiles().isEmpty());
+    // An unmounted drive is no reason to forget the library.
+    QCOMPARE(manager.musicFiles().size(), 1);
     QCOMPARE(manager.scanPath(), missing);
     QVERIFY(watchedFolders(manager).isEmpty());
 
@@ -239,8 +240,8 @@ void TestLocalMusic::missingFolder()
     QVERIFY(QDir::setCurrent(root()));
     manager.startScan(QString());
     QVERIFY(QDir::setCurrent(workingFolder));
-    QCOMPARE(log.errors, QStringList({"目录不存在: " + missing, "目录不存在: " + file, "目录不存在: "}));
-    QVERIFY(manager.musicFiles().isEmpty());
+    QCOMPARE(log.errors, QStringList({ "目录不存在: " + missing, "目录不存在: " + file, "目录不存在: " }));
+    QCOMPARE(manager.musicFiles().size(), 1);
     QVERIFY(!manager.isScanning());
 }
 
@@ -258,7 +259,7 @@ void TestLocalMusic::secondScanWhileScanningOnlyMovesThePath()
     QVERIFY(manager.isScanning());
     manager.startScan(second);
     QCOMPARE(manager.scanPath(), second);
-    QCOMPARE(watchedFolders(manager), QStringList({second}));
+    QCOMPARE(watchedFolders(manager), QStringList({ second }));
 
     QTRY_VERIFY(!manager.isScanning());
     QCoreApplication::processEvents();
@@ -282,7 +283,7 @@ void TestLocalMusic::newScanReplacesLibrary()
     QTRY_COMPARE(finished.count(), 1);
     manager.startScan(second);
     QTRY_COMPARE(finished.count(), 2);
-    QCOMPARE(fileNames(manager.musicFiles()), QStringList({"b.mp3"}));
+    QCOMPARE(fileNames(manager.musicFiles()), QStringList({ "b.mp3" }));
 }
 
 // Links to folders are followed, but no real folder is entered twice.
@@ -297,7 +298,8 @@ void TestLocalMusic::linkLoopsAreWalkedOnce()
     QVERIFY(QFile::link(QDir(tree).filePath(QStringLiteral("sub")), QDir(tree).filePath(QStringLiteral("sub/self"))));
     QVERIFY(QFile::link(QDir(tree).filePath(QStringLiteral("sub")), QDir(tree).filePath(QStringLiteral("again"))));
     QVERIFY(QFile::link(outside, QDir(tree).filePath(QStringLiteral("sub/elsewhere"))));
-    QVERIFY(QFile::link(QDir(root()).filePath(QStringLiteral("nowhere")), QDir(tree).filePath(QStringLiteral("broken"))));
+    QVERIFY(
+        QFile::link(QDir(root()).filePath(QStringLiteral("nowhere")), QDir(tree).filePath(QStringLiteral("broken"))));
 
     LocalMusicManager manager;
     QSignalSpy finished(&manager, &LocalMusicManager::scanFinished);
@@ -306,7 +308,7 @@ void TestLocalMusic::linkLoopsAreWalkedOnce()
 
     QStringList names = fileNames(manager.musicFiles());
     names.sort();
-    QCOMPARE(names, QStringList({"a.mp3", "b.mp3", "c.mp3"}));
+    QCOMPARE(names, QStringList({ "a.mp3", "b.mp3", "c.mp3" }));
     QCOMPARE(finished.first().first().toInt(), 3);
 }
 
@@ -390,7 +392,7 @@ void TestLocalMusic::isSupportedFile()
 void TestLocalMusic::supportedFormatsInOrder()
 {
     QCOMPARE(LocalMusicManager::supportedFormats(),
-        QStringList({"mp3", "flac", "wav", "m4a", "aac", "ogg", "wma", "aiff", "alac"}));
+        QStringList({ "mp3", "flac", "wav", "m4a", "aac", "ogg", "wma", "aiff", "alac" }));
 }
 
 void TestLocalMusic::addMusicFile()
@@ -407,7 +409,7 @@ void TestLocalMusic::addMusicFile()
     const QString untagged = QDir(root()).filePath(QStringLiteral("Artist - Title.mp3"));
     manager.addMusicFile(untagged);
     manager.addMusicFile(untagged); // no duplicate check
-    QCOMPARE(log.lines, QStringList({"listChanged", "listChanged"}));
+    QCOMPARE(log.lines, QStringList({ "listChanged", "listChanged" }));
     QCOMPARE(manager.musicFiles().size(), 2);
     const LocalMusicFile file = manager.musicFiles().first();
     QCOMPARE(file.filePath, untagged);
@@ -424,18 +426,18 @@ void TestLocalMusic::clearMusicList()
     SignalLog log(&manager);
     manager.clearMusicList();
     QVERIFY(manager.musicFiles().isEmpty());
-    QCOMPARE(log.lines, QStringList({"listChanged"}));
+    QCOMPARE(log.lines, QStringList({ "listChanged" }));
 }
 
 void TestLocalMusic::artistsAndAlbumsKeepOrderAndCase()
 {
     LocalMusicManager manager;
-    for (const char *name : {"case-upper.flac", "Artist - Title.mp3", "case-lower.flac", "case-upper.flac"})
+    for (const char *name : { "case-upper.flac", "Artist - Title.mp3", "case-lower.flac", "case-upper.flac" })
         manager.addMusicFile(dataFile(QString::fromLatin1(name)));
     QCOMPARE(manager.musicFiles().size(), 4);
 
-    QCOMPARE(manager.artists(), QStringList({"A", "a"}));
-    QCOMPARE(manager.albums(), QStringList({"X", "x"}));
+    QCOMPARE(manager.artists(), QStringList({ "A", "a" }));
+    QCOMPARE(manager.albums(), QStringList({ "X", "x" }));
     QCOMPARE(manager.musicByArtist(QStringLiteral("A")).size(), 2);
     QCOMPARE(manager.musicByArtist(QStringLiteral("a")).size(), 1);
     QCOMPARE(manager.musicByArtist(QStringLiteral("a")).first().title, QStringLiteral("Lower"));
@@ -454,9 +456,9 @@ void TestLocalMusic::setScanPathRepointsWatcher()
     LocalMusicManager manager;
     QVERIFY(manager.scanPath().isEmpty());
     manager.setScanPath(first);
-    QCOMPARE(watchedFolders(manager), QStringList({first}));
+    QCOMPARE(watchedFolders(manager), QStringList({ first }));
     manager.setScanPath(second);
-    QCOMPARE(watchedFolders(manager), QStringList({second}));
+    QCOMPARE(watchedFolders(manager), QStringList({ second }));
     QCOMPARE(manager.scanPath(), second);
     manager.setScanPath(QDir(root()).filePath(QStringLiteral("missing")));
     QVERIFY(watchedFolders(manager).isEmpty());
@@ -472,9 +474,18 @@ void TestLocalMusic::toSong_data()
     QTest::addColumn<QString>("songTitle");
     QTest::addColumn<QString>("songArtist");
 
-    QTest::newRow("tagged") << "Morning Song" << "Someone" << "Morning Song" << "Someone";
-    QTest::newRow("no title") << "" << "Someone" << "file.mp3" << "Someone";
-    QTest::newRow("no artist") << "Morning Song" << "" << "Morning Song" << "未知艺术家";
+    QTest::newRow("tagged") << "Morning Song"
+                            << "Someone"
+                            << "Morning Song"
+                            << "Someone";
+    QTest::newRow("no title") << ""
+                              << "Someone"
+                              << "file.mp3"
+                              << "Someone";
+    QTest::newRow("no artist") << "Morning Song"
+                               << ""
+                               << "Morning Song"
+                               << "未知艺术家";
 }
 
 void TestLocalMusic::toSong()

@@ -122,7 +122,7 @@ void TestLocalPage::scanShowsProgressAndRows()
     QCOMPARE(asked, 1);
     QCOMPARE(progress, (QStringList{QStringLiteral("扫描中: 0/3"), QStringLiteral("扫描中: 1/3"),
                                     QStringLiteral("扫描中: 2/3"), QStringLiteral("扫描中: 3/3")}));
-    QCOMPARE(finished, QStringLiteral("✅ 扫描完成，找到 3 首本地歌曲"));
+    QCOMPARE(finished, QStringLiteral("扫描完成，找到 3 首本地歌曲"));
 
     auto *list = window.findChild<QListWidget *>(QStringLiteral("localMusicList"));
     QTRY_COMPARE(list->count(), 3);

@@ -1,3 +1,4 @@
+#include "fontcheck.h"
 #include "lyricswidget.h"
 #include "ui_mainwindow.h"
 
@@ -657,6 +658,7 @@ void TestLyrics::paintsEmptyText()
     LyricsWidget w;
     w.setPalette(probePalette());
     showSized(&w, QSize(500, 300));
+    VELORA_REQUIRE_GLYPHS(QStringLiteral("暂无歌词"), w.font());
 
     const QColor background = probePalette().color(QPalette::Window);
     for (bool afterClear : {false, true}) {
@@ -803,6 +805,7 @@ void TestLyrics::readableOnBothThemes()
 
     // The empty text must show too, if more faintly.
     w->clear();
+    VELORA_REQUIRE_GLYPHS(QStringLiteral("暂无歌词"), w->font());
     const QImage empty = window.grab(area).toImage();
     const QColor background = empty.pixelColor(2, empty.height() / 2);
     const QColor ink = strongestInk(empty, empty.rect(), background);

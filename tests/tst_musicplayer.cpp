@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int ShortMs = 200; // ends quickly: for end-of-song tests
-constexpr int LongMs = 700;  // still playing while a test pokes at it
+constexpr int LongMs = 700; // still playing while a test pokes at it
 
 Song makeSong(int id, const QString &title, const QString &path)
 {
@@ -112,6 +112,8 @@ private slots:
     void resolveSource();
     void networkSongPlaysFromMediaBase_data();
     void networkSongPlaysFromMediaBase();
+    void catalogueSongNeverLeavesMediaFolder_data();
+    void catalogueSongNeverLeavesMediaFolder();
     void startFailureMovesOn_data();
     void startFailureMovesOn();
 
@@ -202,7 +204,7 @@ void TestMusicPlayer::nextStep_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("current");
     QTest::addColumn<int>("expected"); // index afterwards
-    QTest::addColumn<bool>("starts");  // songChanged emitted
+    QTest::addColumn<bool>("starts"); // songChanged emitted
 
     QTest::newRow("sequential, middle") << int(MusicPlayer::Sequential) << 3 << 0 << 1 << true;
     QTest::newRow("sequential, none current") << int(MusicPlayer::Sequential) << 3 << -1 << 0 << true;
@@ -298,7 +300,7 @@ void TestMusicPlayer::previousStep()
         QVERIFY(trace.songs.isEmpty());
     } else {
         QCOMPARE(player.currentIndex(), expected);
-        QCOMPARE(trace.titles(), QStringList{QStringLiteral("s%1").arg(expected)});
+        QCOMPARE(trace.titles(), QStringList { QStringLiteral("s%1").arg(expected) });
     }
     // Going back never consumes the shuffle order.
     QCOMPARE(player.shuffleOrder(), orderBefore);
@@ -320,7 +322,7 @@ void TestMusicPlayer::playIndexOutOfRange()
     // -1 resumes the current entry rather than jumping to the first one.
     player.play(-1);
     QCOMPARE(player.currentIndex(), 1);
-    QCOMPARE(trace.titles(), QStringList{QStringLiteral("s1")});
+    QCOMPARE(trace.titles(), QStringList { QStringLiteral("s1") });
 }
 
 void TestMusicPlayer::emptyPlaylist()
@@ -328,14 +330,14 @@ void TestMusicPlayer::emptyPlaylist()
     MusicPlayer player;
     SignalTrace trace(&player);
     player.setPlaylist({});
-    QCOMPARE(trace.events, QStringList{QStringLiteral("playlist")});
+    QCOMPARE(trace.events, QStringList { QStringLiteral("playlist") });
 
     QTest::ignoreMessage(QtDebugMsg, "播放列表为空，无法播放");
     player.play(0);
     player.next();
     player.previous();
     QCOMPARE(player.currentIndex(), -1);
-    QCOMPARE(trace.events, QStringList{QStringLiteral("playlist")});
+    QCOMPARE(trace.events, QStringList { QStringLiteral("playlist") });
     QVERIFY(trace.errors.isEmpty());
     QVERIFY(!positionTimer(player)->isActive());
 }
@@ -352,7 +354,7 @@ void TestMusicPlayer::shuffleOrder()
     QCOMPARE(order.last(), 2);
     QList<int> others = order.mid(0, 4);
     std::sort(others.begin(), others.end());
-    QCOMPARE(others, (QList<int>{0, 1, 3, 4}));
+    QCOMPARE(others, (QList<int> { 0, 1, 3, 4 }));
 
     // One pass plays the drawn order exactly, the formerly current entry last.
     SignalTrace trace(&player);
@@ -375,7 +377,7 @@ void TestMusicPlayer::shuffleOrder()
     QList<int> drawn = rest.mid(0, 3);
     drawn.append(sixth);
     std::sort(drawn.begin(), drawn.end());
-    QCOMPARE(drawn, (QList<int>{0, 1, 3, 4}));
+    QCOMPARE(drawn, (QList<int> { 0, 1, 3, 4 }));
 
     // A fresh order is drawn on every setPlayMode(Shuffle); over many draws every candidate
     // leads at least once (a fixed order would fail with certainty).
@@ -396,7 +398,7 @@ void TestMusicPlayer::shuffleOrderFollowsQueueEdits()
     // With nothing current, setPlaylist draws all indexes.
     QList<int> order = player.shuffleOrder();
     std::sort(order.begin(), order.end());
-    QCOMPARE(order, (QList<int>{0, 1, 2, 3, 4}));
+    QCOMPARE(order, (QList<int> { 0, 1, 2, 3, 4 }));
 
     player.addToPlaylist(makeSong(-1, QStringLiteral("s5"), m_longWav));
     QCOMPARE(player.shuffleOrder().size(), 6);
@@ -417,8 +419,9 @@ void TestMusicPlayer::shuffleOrderFollowsQueueEdits()
         player.next();
     QStringList titles = trace.titles();
     titles.sort();
-    QCOMPARE(titles, (QStringList{QStringLiteral("s0"), QStringLiteral("s2"), QStringLiteral("s3"),
-                                  QStringLiteral("s4"), QStringLiteral("s5")}));
+    QCOMPARE(titles,
+        (QStringList { QStringLiteral("s0"), QStringLiteral("s2"), QStringLiteral("s3"), QStringLiteral("s4"),
+            QStringLiteral("s5") }));
 
     // In the other modes adding leaves the order alone; entering Shuffle redraws it anyway.
     player.setPlayMode(MusicPlayer::Sequential);
@@ -491,7 +494,7 @@ void TestMusicPlayer::removeOnlyEntry()
     SignalTrace trace(&player);
     player.removeFromPlaylist(0);
 
-    QCOMPARE(trace.events, (QStringList{QStringLiteral("song:<none>"), QStringLiteral("playlist")}));
+    QCOMPARE(trace.events, (QStringList { QStringLiteral("song:<none>"), QStringLiteral("playlist") }));
     QCOMPARE(trace.songs.first().id, 0);
     QCOMPARE(player.currentIndex(), -1);
     QVERIFY(player.playlist().isEmpty());
@@ -510,7 +513,7 @@ void TestMusicPlayer::clearPlaylist()
     SignalTrace trace(&player);
     player.clearPlaylist();
 
-    QCOMPARE(trace.events, (QStringList{QStringLiteral("playlist"), QStringLiteral("song:<none>")}));
+    QCOMPARE(trace.events, (QStringList { QStringLiteral("playlist"), QStringLiteral("song:<none>") }));
     QCOMPARE(player.currentIndex(), -1);
     QVERIFY(player.playlist().isEmpty());
     QVERIFY(player.shuffleOrder().isEmpty());
@@ -560,9 +563,9 @@ void TestMusicPlayer::setVolume()
 void TestMusicPlayer::resolveSource_data()
 {
     QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("path");         // "@/" stands for the fixture folder
-    QTest::addColumn<QStringList>("messages");  // debug lines in order; "@/" as above
-    QTest::addColumn<QString>("playedPath");    // filePath of songChanged and of the queue entry
+    QTest::addColumn<QString>("path"); // "@/" stands for the fixture folder
+    QTest::addColumn<QStringList>("messages"); // debug lines in order; "@/" as above
+    QTest::addColumn<QString>("playedPath"); // filePath of songChanged and of the queue entry
     QTest::addColumn<bool>("playable");
 
     const QString byId = QStringLiteral("通过 ID -1 检测到本地音乐");
@@ -570,20 +573,17 @@ void TestMusicPlayer::resolveSource_data()
     const QString byAbsolute = QStringLiteral("通过绝对路径检测到本地音乐");
 
     QTest::newRow("id -1, absolute existing file")
-        << -1 << "@/short.wav"
-        << QStringList{byId, byFile, byAbsolute, "播放本地文件: file://@/short.wav 标题: t"} << "@/short.wav" << true;
-    QTest::newRow("catalogue id, existing relative file")
-        << 5 << "rel/a.wav" << QStringList{byFile, byAbsolute, "播放本地文件: file://@/rel/a.wav 标题: t"}
-        << "@/rel/a.wav" << true;
+        << -1 << "@/short.wav" << QStringList { byId, byFile, byAbsolute, "播放本地文件: file://@/short.wav 标题: t" }
+        << "@/short.wav" << true;
+    // A catalogue song names a file on the server, even when the same path exists here.
+    QTest::newRow("catalogue id, relative path that exists locally")
+        << 5 << "rel/a.wav" << QStringList { "播放网络文件: http://127.0.0.1:9/music/rel/a.wav" } << "rel/a.wav"
+        << false;
     QTest::newRow("id -1, missing relative file")
-        << -1 << "rel/missing.wav" << QStringList{byId, "播放本地文件: file:rel/missing.wav 标题: t"}
+        << -1 << "rel/missing.wav" << QStringList { byId, "播放本地文件: file:rel/missing.wav 标题: t" }
         << "rel/missing.wav" << false;
-    QTest::newRow("catalogue id, missing absolute path")
-        << 3 << "/nonexistent-velora/x.wav"
-        << QStringList{byAbsolute, "播放本地文件: file:///nonexistent-velora/x.wav 标题: t"}
-        << "/nonexistent-velora/x.wav" << false;
     QTest::newRow("catalogue id, catalogue path")
-        << 7 << "songs/a.mp3" << QStringList{"播放网络文件: http://127.0.0.1:9/music/songs/a.mp3"} << "songs/a.mp3"
+        << 7 << "songs/a.mp3" << QStringList { "播放网络文件: http://127.0.0.1:9/music/songs/a.mp3" } << "songs/a.mp3"
         << false;
 }
 
@@ -602,7 +602,7 @@ void TestMusicPlayer::resolveSource()
     playedPath.replace(QStringLiteral("@/"), root);
 
     MusicPlayer player;
-    player.setPlaylist({makeSong(id, QStringLiteral("t"), path)});
+    player.setPlaylist({ makeSong(id, QStringLiteral("t"), path) });
     SignalTrace trace(&player);
     for (QString message : messages)
         QTest::ignoreMessage(QtDebugMsg, message.replace(QStringLiteral("@/"), root).toUtf8().constData());
@@ -625,6 +625,9 @@ void TestMusicPlayer::networkSongPlaysFromMediaBase_data()
     QTest::newRow("blank") << QStringLiteral("songs/a b.wav");
     // '#' and '?' are part of the file name, not a fragment or a query.
     QTest::newRow("hash and question mark") << QStringLiteral("songs/Track #1?.wav");
+    // Valid escapes in a file name are part of the name: encoded once, not taken as encoding.
+    QTest::newRow("percent escapes") << QStringLiteral("songs/%41%2e.wav");
+    QTest::newRow("percent and non-ASCII") << QStringLiteral("歌曲/100% 好.wav");
 }
 
 void TestMusicPlayer::networkSongPlaysFromMediaBase()
@@ -641,18 +644,53 @@ void TestMusicPlayer::networkSongPlaysFromMediaBase()
     qputenv("VELORA_SERVER_URL", server.baseUrl().toString().toUtf8());
 
     MusicPlayer player;
-    player.setPlaylist({makeSong(12, QStringLiteral("net"), path)});
+    player.setPlaylist({ makeSong(12, QStringLiteral("net"), path) });
     SignalTrace trace(&player);
-    QTest::ignoreMessage(QtDebugMsg,
-                         qPrintable(QStringLiteral("播放网络文件: %1/music/%2").arg(server.baseUrl().toString(), path)));
+    QTest::ignoreMessage(
+        QtDebugMsg, qPrintable(QStringLiteral("播放网络文件: %1/music/%2").arg(server.baseUrl().toString(), path)));
     player.play(0);
 
-    QCOMPARE(trace.titles(), QStringList{QStringLiteral("net")});
+    QCOMPARE(trace.titles(), QStringList { QStringLiteral("net") });
     QCOMPARE(trace.songs.first().filePath, path); // not rewritten
     QTRY_VERIFY(!server.requests().isEmpty());
-    QCOMPARE(server.requests().first().url.path(), QStringLiteral("/music/") + path);
+    QCOMPARE(server.requests().first().url.path(QUrl::FullyDecoded), QStringLiteral("/music/") + path);
     QTRY_VERIFY(player.duration() > 0);
     QVERIFY(trace.errors.isEmpty());
+}
+
+void TestMusicPlayer::catalogueSongNeverLeavesMediaFolder_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("system file") << QStringLiteral("/etc/passwd");
+    QTest::newRow("device") << QStringLiteral("/dev/urandom");
+    QTest::newRow("file URL") << QStringLiteral("file:///etc/passwd");
+    QTest::newRow("other server") << QStringLiteral("http://example.invalid/a.wav");
+    QTest::newRow("drive") << QStringLiteral("C:/music/a.wav");
+    QTest::newRow("parent first") << QStringLiteral("../secret.wav");
+    QTest::newRow("parent inside") << QStringLiteral("audio/../../etc/passwd");
+    QTest::newRow("backslash parent") << QStringLiteral("audio\\..\\..\\x.wav");
+}
+
+// A catalogue entry is refused before anything is opened: no local file, no request.
+void TestMusicPlayer::catalogueSongNeverLeavesMediaFolder()
+{
+    QFETCH(QString, path);
+    TestHttpServer server;
+    QVERIFY(server.start());
+    qputenv("VELORA_SERVER_URL", server.baseUrl().toString().toUtf8());
+
+    MusicPlayer player;
+    player.setPlaylist({ makeSong(8, QStringLiteral("bad"), path) });
+    SignalTrace trace(&player);
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("拒绝播放媒体文件夹之外的路径: ") + path));
+    player.play(0);
+
+    QCOMPARE(trace.errors, QStringList { QStringLiteral("歌曲路径不在服务器的媒体文件夹内: ") + path });
+    QVERIFY(trace.songs.isEmpty());
+    QTest::qWait(100); // a request or a local read would have started by now
+    QVERIFY(server.requests().isEmpty());
+    QCOMPARE(player.playbackState(), QMediaPlayer::StoppedState);
+    QCOMPARE(trace.errors.size(), 1);
 }
 
 void TestMusicPlayer::startFailureMovesOn_data()
@@ -662,9 +700,10 @@ void TestMusicPlayer::startFailureMovesOn_data()
     QTest::addColumn<int>("reason");
 
     QTest::newRow("empty path") << QString() << QStringLiteral("歌曲文件路径为空") << int(MusicPlayer::NoAudioFile);
-    // A leading "//" names a host; this one cannot be parsed.
-    QTest::newRow("invalid URL") << QStringLiteral("//[x/y.wav") << QStringLiteral("无效的URL: //[x/y.wav")
-                                 << int(MusicPlayer::BadAddress);
+    // A leading "//" names a host: not a path in the media folder.
+    QTest::newRow("host instead of a path")
+        << QStringLiteral("//[x/y.wav") << QStringLiteral("歌曲路径不在服务器的媒体文件夹内: //[x/y.wav")
+        << int(MusicPlayer::BadAddress);
 }
 
 // An entry that cannot even start is reported once and the queue moves on by itself.
@@ -740,13 +779,13 @@ void TestMusicPlayer::restartBeginsAtStart()
     else
         player.play(0);
 
-    QCOMPARE(trace.titles(), QStringList{QStringLiteral("s0")});
+    QCOMPARE(trace.titles(), QStringList { QStringLiteral("s0") });
     QVERIFY(positionTimer(player)->isActive());
     QTRY_COMPARE(player.playbackState(), QMediaPlayer::PlayingState);
     // Without a reload the player would carry on from where it was.
     QTRY_VERIFY(!positions.isEmpty());
     QVERIFY2(*std::min_element(positions.begin(), positions.end()) < reached,
-             qPrintable(QStringLiteral("reached %1, then saw %2").arg(reached).arg(positions.first())));
+        qPrintable(QStringLiteral("reached %1, then saw %2").arg(reached).arg(positions.first())));
     // A real reload announces the length again, as for any other start; the window's time
     // label waits for it after songChanged.
     QTRY_VERIFY(!trace.durations.isEmpty() && trace.durations.last() > 0);
@@ -795,7 +834,7 @@ void TestMusicPlayer::endOfSongSingleLoopRestarts()
     // After reaching the end, the position goes back to the start.
     const qint64 length = player.duration();
     QTRY_VERIFY(std::find_if(positions.begin(), positions.end(), [&](qint64 p) { return p >= length - 20; })
-                != positions.end());
+        != positions.end());
     auto atEnd = std::find_if(positions.begin(), positions.end(), [&](qint64 p) { return p >= length - 20; });
     const int endIndex = int(atEnd - positions.begin());
     QTRY_VERIFY(std::any_of(positions.begin() + endIndex, positions.end(), [&](qint64 p) { return p < length / 2; }));
@@ -838,12 +877,12 @@ void TestMusicPlayer::endOfSongMovesOn()
     // Drawn with entry 0 current, the order of two entries can only be {1, 0}.
     if (mode == MusicPlayer::Shuffle) {
         player.setPlayMode(MusicPlayer::Shuffle);
-        QCOMPARE(player.shuffleOrder(), (QList<int>{1, 0}));
+        QCOMPARE(player.shuffleOrder(), (QList<int> { 1, 0 }));
     }
 
     SignalTrace trace(&player);
     QTRY_COMPARE(trace.songs.size(), 1);
-    QCOMPARE(trace.titles(), QStringList{QStringLiteral("s%1").arg(expected)});
+    QCOMPARE(trace.titles(), QStringList { QStringLiteral("s%1").arg(expected) });
     QCOMPARE(player.currentIndex(), expected);
     QTRY_COMPARE(player.playbackState(), QMediaPlayer::PlayingState);
     QVERIFY(positionTimer(player)->isActive());
@@ -859,7 +898,7 @@ void TestMusicPlayer::endOfQueueSequentialStops()
 
     SignalTrace trace(&player);
     QTRY_COMPARE(trace.songs.size(), 1);
-    QCOMPARE(trace.titles(), QStringList{QStringLiteral("s1")});
+    QCOMPARE(trace.titles(), QStringList { QStringLiteral("s1") });
     QTRY_COMPARE(player.currentIndex(), -1);
     QVERIFY(!positionTimer(player)->isActive());
     QCOMPARE(player.playbackState(), QMediaPlayer::StoppedState);
@@ -907,7 +946,7 @@ void TestMusicPlayer::mediaErrorReportedOnceAndMovesOn()
         { makeSong(network ? 9 : -1, QStringLiteral("bad"), path), makeSong(-1, QStringLiteral("good"), m_longWav) });
     SignalTrace trace(&player);
     player.play(0);
-    QCOMPARE(trace.titles(), QStringList{QStringLiteral("bad")});
+    QCOMPARE(trace.titles(), QStringList { QStringLiteral("bad") });
     QTRY_COMPARE(trace.errors.size(), 1);
     QVERIFY(!trace.errors.first().isEmpty());
     QCOMPARE(trace.failed, QStringList { QStringLiteral("bad") });

@@ -52,13 +52,14 @@ private slots:
 
     void scanWritesSevenKeysPerEntryAndTheCount();
     void restartDropsVanishedFilesAndProbesTheRest();
-    void restoreNeedsAPositiveCount_data();
-    void restoreNeedsAPositiveCount();
+    void restoreTrustsTheListOverTheCount_data();
+    void restoreTrustsTheListOverTheCount();
+    void missingMusicFolderKeepsTheLibrary();
     void emptyScanKeepsTheStoredList();
     void destructionSavesTheLibrary();
     void clearSurvivesRestartAndKeepsTheFolder();
     void removingTheLastEntrySurvivesRestart();
-    void everyStoredFileVanishedForgetsTheList();
+    void vanishedFilesAreKeptUnreadableEntriesDropped();
     void restoreCutShortKeepsTheStoredList();
     void scanDuringRestoreReplacesTheLibrary();
     void closingMidScanKeepsTheStoredList();
@@ -188,18 +189,24 @@ void TestPersistence::restartDropsVanishedFilesAndProbesTheRest()
     QVERIFY(!manager->isScanning());
 }
 
-void TestPersistence::restoreNeedsAPositiveCount_data()
+void TestPersistence::restoreTrustsTheListOverTheCount_data()
 {
     QTest::addColumn<QVariant>("count");
-    QTest::newRow("absent") << QVariant();
-    QTest::newRow("zero") << QVariant(0);
-    QTest::newRow("negative") << QVariant(-4);
-    QTest::newRow("not a number") << QVariant(QStringLiteral("many"));
+    QTest::addColumn<int>("loaded");
+    // Only a count that reads as 0 says "nothing stored"; any other count defers to the list.
+    QTest::newRow("zero") << QVariant(0) << 0;
+    QTest::newRow("absent") << QVariant() << 2;
+    QTest::newRow("negative") << QVariant(-1) << 2;
+    QTest::newRow("not a number") << QVariant(QStringLiteral("abc")) << 2;
+    QTest::newRow("2^31") << QVariant(qlonglong(1) << 31) << 2;
+    QTest::newRow("10^12") << QVariant(qlonglong(1000000000000)) << 2;
+    QTest::newRow("10^12 as text") << QVariant(QStringLiteral("1000000000000")) << 2;
 }
 
-void TestPersistence::restoreNeedsAPositiveCount()
+void TestPersistence::restoreTrustsTheListOverTheCount()
 {
     QFETCH(QVariant, count);
+    QFETCH(int, loaded);
     const QString folder = freshFolder(2);
     const QVariantList stored{storedEntry(folder + QStringLiteral("/1.flac"), QStringLiteral("a")),
                               storedEntry(folder + QStringLiteral("/2.flac"), QStringLiteral("b"))};
@@ -210,11 +217,49 @@ void TestPersistence::restoreNeedsAPositiveCount()
             settings.setValue(FileCountKey, count);
     }
     MainWindow window;
-    QVERIFY(window.findChild<LocalMusicManager *>()->musicFiles().isEmpty());
-    QTest::qWait(0);
-    QCOMPARE(list(window)->count(), 0);
-    // Nothing loaded, nothing rewritten.
+    QTRY_COMPARE(window.findChild<LocalMusicManager *>()->musicFiles().size(), loaded);
+    QTRY_COMPARE(list(window)->count(), loaded);
+    // The stored list is never lost over its count.
     QCOMPARE(QSettings().value(MusicFilesKey).toList().size(), 2);
+}
+
+// An unmounted drive: the stored library stays, its entries marked unavailable, and comes back
+// whole once the folder is there again.
+void TestPersistence::missingMusicFolderKeepsTheLibrary()
+{
+    const QString folder = freshFolder(3);
+    {
+        MainWindow window;
+        QVERIFY(scanInto(window, folder));
+    }
+    const QString away = folder + QStringLiteral("-unmounted");
+    QVERIFY(QDir().rename(folder, away));
+    {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("不可用.*3")));
+        MainWindow window;
+        auto *manager = window.findChild<LocalMusicManager *>();
+        QTRY_COMPARE(manager->musicFiles().size(), 3);
+        QTRY_COMPARE(list(window)->count(), 3);
+        for (const LocalMusicFile &file : manager->musicFiles()) {
+            QVERIFY(!file.available);
+            QVERIFY(file.title.startsWith(QStringLiteral("Song ")));
+        }
+        QCOMPARE(list(window)->item(0)->foreground().color(), QColor(Qt::gray));
+        QCOMPARE(storedPaths().size(), 3);
+        // A scan of the missing folder keeps the library too.
+        QMetaObject::invokeMethod(&window, "scanLocalMusic");
+        QCOMPARE(manager->musicFiles().size(), 3);
+    }
+    QCOMPARE(storedPaths().size(), 3);
+    QCOMPARE(QSettings().value(FileCountKey).toInt(), 3);
+
+    QVERIFY(QDir().rename(away, folder));
+    MainWindow window;
+    auto *manager = window.findChild<LocalMusicManager *>();
+    QTRY_COMPARE(manager->musicFiles().size(), 3);
+    for (const LocalMusicFile &file : manager->musicFiles())
+        QVERIFY(file.available);
+    QCOMPARE(storedPaths().size(), 3);
 }
 
 void TestPersistence::emptyScanKeepsTheStoredList()
@@ -293,18 +338,34 @@ void TestPersistence::removingTheLastEntrySurvivesRestart()
     QCOMPARE(window.findChild<LocalMusicManager *>()->scanPath(), folder);
 }
 
-void TestPersistence::everyStoredFileVanishedForgetsTheList()
+void TestPersistence::vanishedFilesAreKeptUnreadableEntriesDropped()
 {
+    // Only unreadable elements: nothing is loaded, and nothing is rewritten over them.
+    {
+        QSettings settings;
+        settings.setValue(MusicFilesKey, QVariantList { QVariant(QStringLiteral("not a map")), QVariant(7) });
+        settings.setValue(FileCountKey, 2);
+    }
+    {
+        MainWindow window;
+        QTest::qWait(50);
+        QVERIFY(window.findChild<LocalMusicManager *>()->musicFiles().isEmpty());
+        QCOMPARE(QSettings().value(MusicFilesKey).toList().size(), 2);
+    }
+    // Every stored file gone is most of them gone: they may be on a drive that is away, so
+    // they are kept (unavailable) and only the unreadable element is dropped.
     {
         QSettings settings;
         settings.setValue(MusicFilesKey, QVariantList{storedEntry(m_dir.filePath(QStringLiteral("none.flac")), QStringLiteral("x")),
                                                       QVariant(QStringLiteral("not a map"))});
         settings.setValue(FileCountKey, 2);
     }
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("1.*暂时无法访问")));
     MainWindow window;
-    QTRY_VERIFY(!QSettings().contains(MusicFilesKey));
-    QVERIFY(!QSettings().contains(FileCountKey));
-    QVERIFY(window.findChild<LocalMusicManager *>()->musicFiles().isEmpty());
+    auto *manager = window.findChild<LocalMusicManager *>();
+    QTRY_COMPARE(manager->musicFiles().size(), 1);
+    QVERIFY(!manager->musicFiles().first().available);
+    QTRY_COMPARE(storedPaths(), QStringList { m_dir.filePath(QStringLiteral("none.flac")) });
 }
 
 void TestPersistence::restoreCutShortKeepsTheStoredList()

@@ -64,6 +64,7 @@ private slots:
     void autoStartEntryAppearsAndDisappears();
     void autoStartFailureIsReportedAndNotStored();
     void startDoesNotTouchTheAutoStartEntry();
+    void autoStartEntryFollowsTheRunningCopy();
     void execArgumentQuoting_data();
     void execArgumentQuoting();
     void windowsRunValueIsQuoted();
@@ -263,6 +264,25 @@ void TestPrefs::startDoesNotTouchTheAutoStartEntry()
     QVERIFY(!QFile::exists(AutoStart::desktopEntryPath()));
 }
 
+// An entry left by another copy (the build, before an install) is moved to the copy that runs.
+void TestPrefs::autoStartEntryFollowsTheRunningCopy()
+{
+    QVERIFY(AutoStart::setEnabled(true, QStringLiteral("/old/build/velora")).status == AutoStart::Status::Done);
+    QCOMPARE(AutoStart::registeredProgram(), QStringLiteral("/old/build/velora"));
+    QSettings().setValue(QStringLiteral("autoStart"), true);
+    {
+        MainWindow window;
+        QVERIFY(menuAction(window, QStringLiteral("开机自启动"))->isChecked());
+    }
+    QCOMPARE(AutoStart::registeredProgram(), QCoreApplication::applicationFilePath());
+
+    // Switched off in the settings: the entry is the user's business, nothing is rewritten.
+    QVERIFY(AutoStart::setEnabled(true, QStringLiteral("/old/build/velora")).status == AutoStart::Status::Done);
+    QSettings().setValue(QStringLiteral("autoStart"), false);
+    { MainWindow window; }
+    QCOMPARE(AutoStart::registeredProgram(), QStringLiteral("/old/build/velora"));
+}
+
 void TestPrefs::execArgumentQuoting_data()
 {
     QTest::addColumn<QString>("path");
@@ -282,6 +302,8 @@ void TestPrefs::execArgumentQuoting()
     QFETCH(QString, path);
     QFETCH(QString, quoted);
     QCOMPARE(AutoStart::quoteExecArgument(path), quoted);
+    // Read back as written: the start-up check compares the entry's program with this one.
+    QCOMPARE(AutoStart::unquoteExecArgument(AutoStart::quoteExecArgument(path)), path);
     // The entry never breaks into a second line, whatever the path.
     QCOMPARE(AutoStart::desktopEntryText(path).count(u'\n'), AutoStart::desktopEntryText(QStringLiteral("/x")).count(u'\n'));
 }

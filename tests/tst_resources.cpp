@@ -92,7 +92,15 @@ QColor inkOf(const QImage &image, int *drawnPixels)
 const QStringList IconNames{
     "logo", "album", "single", "playlist", "ranking", "folder", "add", "setting", "min",
     "close", "search", "prev", "play", "pause", "next", "list", "repeat", "repeat-one",
-    "shuffle", "lyrics", "volume-off", "volume-down", "volume-center", "volume-up", "music"};
+    "shuffle", "lyrics", "volume-off", "volume-down", "volume-center", "volume-up", "music", "delete"};
+
+// Icons drawn on a button of their own colour rather than on the theme background.
+struct ButtonIcon
+{
+    const char *name;
+    const char *background; // where the icon sits: the lighter of the two sheets' gradient starts
+};
+const ButtonIcon ButtonIcons[] = {{"play-all", "#009b7d"}};
 
 } // namespace
 
@@ -118,6 +126,8 @@ private slots:
     void iconRendersAndReadsOnBothThemes_data();
     void iconRendersAndReadsOnBothThemes();
     void iconFamilySharesOneCanvas();
+    void buttonIconReadsOnItsButton_data();
+    void buttonIconReadsOnItsButton();
 };
 
 void TestResources::cleanup()
@@ -339,6 +349,29 @@ void TestResources::iconFamilySharesOneCanvas()
         if (name != QLatin1String("logo"))
             QVERIFY2(strokeWidth.match(svg).hasMatch(), qPrintable(name));
     }
+}
+
+void TestResources::buttonIconReadsOnItsButton_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QColor>("background");
+    for (const ButtonIcon &icon : ButtonIcons)
+        QTest::newRow(icon.name) << QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon.name))
+                                 << QColor(QLatin1String(icon.background));
+}
+
+// The play-all button is filled green in both sheets; its icon, at the button's left end, must
+// stand out from the fill there.
+void TestResources::buttonIconReadsOnItsButton()
+{
+    QFETCH(QString, path);
+    QFETCH(QColor, background);
+    const QImage image = QIcon(path).pixmap(QSize(16, 16)).toImage();
+    int drawn = 0;
+    const QColor ink = inkOf(image, &drawn);
+    QVERIFY2(drawn > 0, qPrintable(path));
+    QVERIFY2(contrast(ink, background) >= MinIconContrast,
+             qPrintable(QStringLiteral("%1 on %2: %3").arg(ink.name(), background.name()).arg(contrast(ink, background))));
 }
 
 QTEST_MAIN(TestResources)

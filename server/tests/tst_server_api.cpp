@@ -29,6 +29,9 @@
 #include <QImage>
 #include <QUrlQuery>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 
@@ -101,6 +104,10 @@ private slots:
     void reimportKeepsCountsAndFollowsChanges();
     void importRefusesBadInput();
     void importSkipsUnreadableAndOutsideFiles();
+    void importNamesTheReason();
+    void secondImportIsRefused();
+    void killedImportLosesNothing();
+    void playsDuringAnImportAreStored();
     void lyricsEncodings();
     void demoLyricsFollowTheNotes();
 
@@ -108,6 +115,8 @@ private slots:
     void commandLine();
 
 private:
+    // A folder of n tiny WAV files, imported into a fresh catalogue; every song played once.
+    bool makeLargeCatalogue(const QString &dir, int files);
     HttpResult get(const QString &pathAndQuery, const QList<QPair<QByteArray, QByteArray>> &headers = {},
         const QByteArray &verb = "GET");
     HttpResult api(const QString &query) { return get(QStringLiteral("/music/api.php?") + query); }
@@ -324,6 +333,7 @@ void TestServerApi::search_data()
     QTest::newRow("underscore is no wildcard") << QStringLiteral("_") << QStringList {};
     QTest::newRow("lyrics are not searched") << QStringLiteral("Sol") << QStringList {};
     QTest::newRow("empty term") << QString() << QStringList {};
+    QTest::newRow("SQL in the term") << QStringLiteral("' OR 1=1; DROP TABLE songs; --") << QStringList {};
 }
 
 void TestServerApi::search()
@@ -378,6 +388,8 @@ void TestServerApi::badRequests_data()
     QTest::newRow("album that does not exist")
         << QStringLiteral("action=getSongs&album_id=4242") << QByteArray("GET") << 404;
     QTest::newRow("search without q") << QStringLiteral("action=search") << QByteArray("GET") << 400;
+    QTest::newRow("search term too long")
+        << QStringLiteral("action=search&q=") + QString(300, QLatin1Char('x')) << QByteArray("GET") << 400;
     QTest::newRow("count an unknown song")
         << QStringLiteral("action=incrementPlayCount&id=4242") << QByteArray("GET") << 404;
     QTest::newRow("count without id") << QStringLiteral("action=incrementPlayCount") << QByteArray("GET") << 400;
@@ -780,6 +792,208 @@ void TestServerApi::importSkipsUnreadableAndOutsideFiles()
     QCOMPARE(albums.size(), 1);
     QCOMPARE(albums.first().name, QStringLiteral("album"));
     QVERIFY(albums.first().cover.isEmpty());
+}
+
+void TestServerApi::importNamesTheReason()
+{
+    QTemporaryDir dir;
+    const QString music = dir.filePath(QStringLiteral("music"));
+    QVERIFY(QDir().mkpath(music + QStringLiteral("/album")));
+    QVERIFY(writeWav(music + QStringLiteral("/album/good.wav"), 100));
+    QVERIFY(writeWav(music + QStringLiteral("/album/two\nlines.wav"), 100));
+    QVERIFY(writeWav(music + QStringLiteral("/album/back\\slash.wav"), 100));
+    // A name in another encoding than UTF-8 (Latin-1 "café"), made with the raw bytes.
+    const QByteArray latin1Name = QFile::encodeName(music) + "/album/caf\xe9.wav";
+    const int fd = ::open(latin1Name.constData(), O_CREAT | O_WRONLY, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    QVERIFY(QDir().mkpath(music + QStringLiteral("/locked")));
+    QVERIFY(writeWav(music + QStringLiteral("/locked/inside.wav"), 100));
+    QFile::setPermissions(music + QStringLiteral("/locked"), QFileDevice::Permissions());
+    const bool lockedIsUnreadable = !QFileInfo(music + QStringLiteral("/locked")).isReadable();
+
+    CatalogueDatabase db;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("c.sqlite"))));
+    CatalogueImporter importer(&db);
+    CatalogueImporter::Report report;
+    QVERIFY(importer.importFolder(music, &report));
+    QFile::setPermissions(
+        music + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString warnings = report.warnings.join(QLatin1Char('\n'));
+    auto warned = [&](const QString &name, const QString &reason) {
+        for (const QString &warning : std::as_const(report.warnings)) {
+            if (warning.contains(name) && warning.contains(reason))
+                return true;
+        }
+        return false;
+    };
+    QVERIFY2(warned(QStringLiteral("two\nlines.wav"), QStringLiteral("line break")), qPrintable(warnings));
+    QVERIFY2(warned(QStringLiteral("back\\slash.wav"), QStringLiteral("backslash")), qPrintable(warnings));
+    QVERIFY2(warned(QStringLiteral("caf"), QStringLiteral("not valid UTF-8")), qPrintable(warnings));
+    QVERIFY(!warnings.contains(QStringLiteral("hidden")));
+    QList<Song> songs;
+    QVERIFY(db.songs(0, &songs));
+    if (lockedIsUnreadable) {
+        QVERIFY2(warned(QStringLiteral("locked/"), QStringLiteral("cannot be read")), qPrintable(warnings));
+        QCOMPARE(songs.size(), 1);
+    } else {
+        // Running as root: every folder can be read, so only the other warnings are checked.
+        QCOMPARE(songs.size(), 2);
+    }
+}
+
+void TestServerApi::secondImportIsRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("music"))));
+    QVERIFY(writeWav(dir.filePath(QStringLiteral("music/a.wav")), 100));
+    const QString location = dir.filePath(QStringLiteral("c.sqlite"));
+    CatalogueDatabase running;
+    QVERIFY(running.open(location));
+    QVERIFY2(running.lockForImport(), qPrintable(running.lastError()));
+
+    QProcess other;
+    other.start(QStringLiteral(VELORA_CATALOGUE_EXE),
+        { QStringLiteral("import"), dir.filePath(QStringLiteral("music")), QStringLiteral("--db"), location });
+    QVERIFY(other.waitForFinished(30000));
+    QCOMPARE(other.exitCode(), 1);
+    const QByteArray err = other.readAllStandardError();
+    QVERIFY2(err.contains("another import") && err.contains(QByteArray::number(QCoreApplication::applicationPid())),
+        err.constData());
+
+    // Free again: the next import goes through.
+    running.unlockImport();
+    other.start(QStringLiteral(VELORA_CATALOGUE_EXE),
+        { QStringLiteral("import"), dir.filePath(QStringLiteral("music")), QStringLiteral("--db"), location });
+    QVERIFY(other.waitForFinished(30000));
+    QCOMPARE(other.exitCode(), 0);
+}
+
+bool TestServerApi::makeLargeCatalogue(const QString &dir, int files)
+{
+    for (int i = 0; i < files; ++i) {
+        const QString folder = dir + QStringLiteral("/music/album %1").arg(i / 50);
+        if (!QDir().mkpath(folder) || !writeWav(folder + QStringLiteral("/song %1.wav").arg(i), 20))
+            return false;
+    }
+    CatalogueDatabase db;
+    if (!db.open(dir + QStringLiteral("/c.sqlite")))
+        return false;
+    CatalogueImporter importer(&db);
+    CatalogueImporter::Report report;
+    if (!importer.importFolder(dir + QStringLiteral("/music"), &report) || report.added != files)
+        return false;
+    QList<Song> songs;
+    db.songs(0, &songs);
+    int count = 0;
+    for (const Song &song : std::as_const(songs)) {
+        if (!db.incrementPlayCount(song.id, &count))
+            return false;
+    }
+    // Touch every file so that the next import rewrites every song.
+    const QDateTime later = QDateTime::currentDateTime().addSecs(60);
+    for (const Song &song : std::as_const(songs)) {
+        QFile file(dir + QStringLiteral("/music/") + song.filePath);
+        if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(later, QFileDevice::FileModificationTime))
+            return false;
+    }
+    return true;
+}
+
+void TestServerApi::killedImportLosesNothing()
+{
+    constexpr int Files = 1200;
+    QTemporaryDir dir;
+    QVERIFY(makeLargeCatalogue(dir.path(), Files));
+    const QString location = dir.filePath(QStringLiteral("c.sqlite"));
+
+    // Killed without warning once its first batch is stored.
+    QProcess import;
+    import.start(QStringLiteral(VELORA_CATALOGUE_EXE),
+        { QStringLiteral("import"), dir.filePath(QStringLiteral("music")), QStringLiteral("--db"), location });
+    QVERIFY(import.waitForStarted());
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += import.readAllStandardOutput()).contains("progress:"), 30000);
+    import.kill();
+    QVERIFY(import.waitForFinished(10000));
+    qInfo("import killed after: %s", output.trimmed().split('\n').last().constData());
+
+    CatalogueDatabase db;
+    QVERIFY(db.open(location));
+    QList<Song> songs;
+    QVERIFY(db.songs(0, &songs));
+    QCOMPARE(songs.size(), Files);
+    for (const Song &song : std::as_const(songs))
+        QCOMPARE(song.playCount, 1);
+    QList<Album> albums;
+    QVERIFY(db.albums(&albums));
+    QCOMPARE(albums.size(), Files / 50);
+
+    // The lock of the killed import does not stand in the way; the next import finishes.
+    CatalogueImporter importer(&db);
+    CatalogueImporter::Report report;
+    QVERIFY2(importer.importFolder(dir.filePath(QStringLiteral("music")), &report), qPrintable(importer.lastError()));
+    QCOMPARE(report.added, 0);
+    QCOMPARE(report.removed, 0);
+    QCOMPARE(report.updated + report.unchanged, Files);
+    QVERIFY(db.songs(0, &songs));
+    QCOMPARE(songs.size(), Files);
+    for (const Song &song : std::as_const(songs))
+        QCOMPARE(song.playCount, 1);
+}
+
+void TestServerApi::playsDuringAnImportAreStored()
+{
+    constexpr int Files = 1200;
+    QTemporaryDir dir;
+    QVERIFY(makeLargeCatalogue(dir.path(), Files));
+    const QString location = dir.filePath(QStringLiteral("c.sqlite"));
+    CatalogueDatabase db;
+    QVERIFY(db.open(location));
+    QList<Song> songs;
+    QVERIFY(db.songs(0, &songs));
+    const int songId = songs.first().id;
+    CatalogueServer server(&db);
+    QVERIFY(server.start(QHostAddress::LocalHost, 0));
+
+    QProcess import;
+    import.start(QStringLiteral(VELORA_CATALOGUE_EXE),
+        { QStringLiteral("import"), dir.filePath(QStringLiteral("music")), QStringLiteral("--db"), location });
+    QVERIFY(import.waitForStarted());
+    QNetworkAccessManager nam;
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/music/api.php?action=incrementPlayCount&id=%2")
+                       .arg(server.port())
+                       .arg(songId));
+    int sent = 0;
+    int answered = 0;
+    int failed = 0;
+    QTimer player;
+    connect(&player, &QTimer::timeout, this, [&] {
+        if (import.state() == QProcess::NotRunning) {
+            player.stop();
+            return;
+        }
+        ++sent;
+        QNetworkReply *reply = nam.get(QNetworkRequest(url));
+        connect(reply, &QNetworkReply::finished, this, [&, reply] {
+            ++answered;
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            failed += status == 200 || status == 202 ? 0 : 1;
+            reply->deleteLater();
+        });
+    });
+    player.start(5);
+    QTRY_VERIFY_WITH_TIMEOUT(import.state() == QProcess::NotRunning, 60000);
+    QCOMPARE(import.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(answered, sent, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.queuedPlays(), 0, 30000);
+    Song song;
+    bool found = false;
+    QVERIFY(db.song(songId, &song, &found));
+    qInfo("plays sent during the import: %d, stored: %d, failed answers: %d", sent, song.playCount - 1, failed);
+    QVERIFY(sent > 0);
+    QCOMPARE(failed, 0);
+    QCOMPARE(song.playCount, 1 + sent);
 }
 
 void TestServerApi::lyricsEncodings()

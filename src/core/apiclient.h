@@ -13,6 +13,25 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
+// Why a catalogue request failed, for the user. Kind None after a success.
+struct ApiError
+{
+    enum Kind {
+        None,
+        Unreachable, // no connection: refused, unknown host, dropped
+        Certificate, // TLS handshake or an untrusted certificate
+        Timeout, // no progress for the transfer timeout, or past the request deadline
+        HttpStatus, // the server answered with an error status
+        TooLarge, // the reply outgrew the size limit
+        Malformed, // not JSON, or not the expected shape
+        Cancelled, // dropped by cancelCatalogueRequests()
+    };
+    Kind kind = None;
+    QString message; // translated, names what failed; empty for None
+
+    bool failed() const { return kind != None; }
+};
+
 // Completion callbacks of the catalogue operations; any of them may be empty.
 using AlbumsCallback = std::function<void(QList<Album> albums)>;
 using SongsCallback = std::function<void(QList<Song> songs)>;
@@ -22,7 +41,8 @@ using RankingCallback = std::function<void(QJsonArray rows)>;
 // The one way to the catalogue server. Every operation sends one GET and returns at once; its
 // callback runs exactly once with the result, or with an empty result when anything failed
 // (transport, TLS, HTTP status, timeout, oversized or malformed body). Nothing is queued,
-// retried or cached. Callbacks never run after the client is destroyed.
+// retried or cached. Callbacks never run after the client is destroyed. While a callback runs,
+// lastError() says why its result is empty (kind None when the request succeeded).
 class ApiClient : public QObject
 {
     Q_OBJECT
@@ -48,6 +68,12 @@ public:
     // Fire and forget; only a failure is logged.
     void incrementPlayCount(int songId);
 
+    // The outcome of the request whose callback runs now, or of the last one that finished.
+    const ApiError &lastError() const { return m_lastError; }
+    // Aborts every catalogue request still running (play counts go on); their callbacks do not
+    // run. A refresh uses it so that a stalled load cannot hold the next one back.
+    void cancelCatalogueRequests();
+
 signals:
     // Connected by the window; the operations report failures as empty results instead.
     void error(const QString &message);
@@ -65,13 +91,18 @@ private:
 
     QNetworkReply *sendGet(const QString &query);
     // Error log and rows of a finished list reply; no rows when it failed.
-    QJsonArray readRows(QNetworkReply *reply, const ListTexts &texts) const;
+    QJsonArray readRows(QNetworkReply *reply, const ListTexts &texts);
     void logSummary(const ListTexts &texts, qsizetype count) const;
+    ApiError transportError(const QNetworkReply *reply) const;
     QString failureReason(const QNetworkReply *reply) const;
+    ApiError malformedError() const;
+    void parseSongsAside(const QByteArray &body, const ListTexts &texts, const SongsCallback &callback);
 
     QNetworkAccessManager *m_manager = nullptr;
     QString m_baseUrl; // the endpoint address: base address + "/music/api.php"
     // Read once: every request of m_manager must carry the same TLS settings.
     QSslConfiguration m_sslConfiguration;
     int m_transferTimeoutMs = 0;
+    int m_requestDeadlineMs = 0;
+    ApiError m_lastError;
 };

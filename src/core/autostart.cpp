@@ -93,6 +93,39 @@ bool AutoStart::isEnabled()
 #endif
 }
 
+QString AutoStart::registeredProgram()
+{
+#if defined(Q_OS_WIN)
+    QSettings run(QString::fromLatin1(WindowsRunKey), QSettings::NativeFormat);
+    QString value = run.value(QString::fromLatin1(WindowsRunValueName)).toString();
+    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+        value = value.mid(1, value.size() - 2);
+    return QDir::fromNativeSeparators(value);
+#elif defined(Q_OS_LINUX)
+    QFile file(desktopEntryPath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("Exec=")))
+            return unquoteExecArgument(line.mid(5));
+    }
+    return QString();
+#else
+    return QString();
+#endif
+}
+
+AutoStart::Outcome AutoStart::follow(const QString &programPath)
+{
+    if (!isEnabled())
+        return {};
+    const QString registered = registeredProgram();
+    if (!registered.isEmpty() && QFileInfo(registered) == QFileInfo(programPath))
+        return {};
+    return setEnabled(true, programPath);
+}
+
 QString AutoStart::desktopEntryPath()
 {
     // GenericConfigLocation is $XDG_CONFIG_HOME, or ~/.config when that is unset.
@@ -143,6 +176,47 @@ QString AutoStart::quoteExecArgument(const QString &argument)
             escaped += c;
     }
     return u'"' + escaped + u'"';
+}
+
+QString AutoStart::unquoteExecArgument(const QString &value)
+{
+    // First the string escaping of the value, then the quoting of the argument.
+    QString quoted;
+    quoted.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != u'\\' || i + 1 == value.size()) {
+            quoted += c;
+            continue;
+        }
+        const QChar next = value.at(++i);
+        if (next == u'n')
+            quoted += u'\n';
+        else if (next == u't')
+            quoted += u'\t';
+        else if (next == u'r')
+            quoted += u'\r';
+        else if (next == u's')
+            quoted += u' ';
+        else
+            quoted += next;
+    }
+    if (quoted.size() < 2 || !quoted.startsWith(u'"') || !quoted.endsWith(u'"'))
+        return QString();
+    QString argument;
+    argument.reserve(quoted.size());
+    for (qsizetype i = 1; i + 1 < quoted.size(); ++i) {
+        const QChar c = quoted.at(i);
+        if (c == u'\\' && i + 2 < quoted.size())
+            argument += quoted.at(++i);
+        else if (c == u'%' && i + 2 < quoted.size() && quoted.at(i + 1) == u'%')
+            argument += quoted.at(++i);
+        else if (c == u'"')
+            return QString(); // an unescaped quote inside: more than one argument
+        else
+            argument += c;
+    }
+    return argument;
 }
 
 QString AutoStart::windowsRunValue(const QString &programPath)

@@ -27,6 +27,12 @@ public:
     static Outcome setEnabled(bool enabled, const QString &programPath);
     // Whether an entry for this program is registered at all.
     static bool isEnabled();
+    // The program a registered entry starts; empty when none is registered or it is unreadable.
+    static QString registeredProgram();
+    // Points a registered entry at programPath when it names another copy (a build left
+    // behind after an install, or the other way round), so login starts the copy in use.
+    // Creates nothing when no entry is registered.
+    static Outcome follow(const QString &programPath);
 
     // The XDG autostart entry's file path, and its text for a program path. Exposed because
     // the quoting of the Exec line is easy to get wrong.
@@ -34,6 +40,8 @@ public:
     static QString desktopEntryText(const QString &programPath);
     // One argument of a desktop entry's Exec key, quoted and escaped so that any path survives.
     static QString quoteExecArgument(const QString &argument);
+    // The inverse of quoteExecArgument; empty when the value is not one quoted argument.
+    static QString unquoteExecArgument(const QString &value);
 
     // The registry value: the native path in double quotes, so a path with blanks cannot be
     // read as a shorter program followed by arguments.

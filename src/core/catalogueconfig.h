@@ -20,6 +20,9 @@ class QNetworkRequest;
 //                                                               certificate, for this client only
 //   VELORA_SERVER_TIMEOUT_MS   "server/transferTimeoutMs"       milliseconds without progress after
 //                                                               which a request fails; default 30000
+//   VELORA_SERVER_DEADLINE_MS  "server/requestDeadlineMs"       milliseconds after which a catalogue
+//                                                               request fails however slowly data
+//                                                               still arrives; default 60000
 //
 // The trust settings apply to catalogue requests and cover downloads. Media files over HTTPS are
 // fetched by the media framework, which uses the system trust store only.
@@ -27,6 +30,7 @@ namespace CatalogueConfig {
 
 inline constexpr const char *DefaultBaseUrl = "http://127.0.0.1:8765";
 inline constexpr int DefaultTransferTimeoutMs = 30000;
+inline constexpr int DefaultRequestDeadlineMs = 60000;
 // Larger replies are aborted: a catalogue or cover is never near this, a broken server may be.
 inline constexpr qint64 MaxReplyBytes = qint64(64) * 1024 * 1024;
 inline constexpr const char *UserAgent = "Velora/1.0";
@@ -37,6 +41,12 @@ QUrl baseUrl();
 QUrl apiUrl();
 // baseUrl() + "/music/": the folder of media files and covers.
 QUrl mediaBaseUrl();
+// True for a path that names a file inside the media folder: relative, no scheme or drive,
+// no backslash or control character, no "." or ".." segment.
+bool isSafeMediaPath(const QString &path);
+// mediaBaseUrl() + path, each segment percent-encoded once from its raw text (a "%41" in a
+// file name stays "%41"). An invalid URL, with a warning, when isSafeMediaPath() is false.
+QUrl mediaUrl(const QString &path);
 
 // Path of the PEM file of extra trusted certificates; empty when none is configured.
 QString trustedCertificatesFile();
@@ -44,6 +54,9 @@ QString trustedCertificatesFile();
 bool skipCertificateCheck();
 // Inactivity timeout of every catalogue and cover request, always > 0.
 int transferTimeoutMs();
+// Longest time a catalogue request may take in total, always > 0: a server that sends a byte
+// now and then never trips the inactivity timeout.
+int requestDeadlineMs();
 
 // A copy of the process default with the trust settings above applied. The process-wide
 // default itself is never changed. Use one result for all requests of a network manager:
@@ -59,5 +72,9 @@ void prepareRequest(QNetworkRequest &request);
 // finishes with OperationCanceledError and replyTooLarge() is true.
 void limitReplySize(QNetworkReply *reply, qint64 maxBytes = MaxReplyBytes);
 bool replyTooLarge(const QNetworkReply *reply);
+// Aborts the reply once it has run for ms; it then finishes with OperationCanceledError and
+// replyPastDeadline() is true.
+void limitReplyTime(QNetworkReply *reply, int ms);
+bool replyPastDeadline(const QNetworkReply *reply);
 
 } // namespace CatalogueConfig

@@ -2,11 +2,14 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QMetaObject>
 #include <QPointer>
 #include <QSet>
+#include <QVariant>
+#include <QVariantMap>
 
 QString LocalMusicFile::formattedDuration() const
 {
@@ -28,6 +31,9 @@ Song LocalMusicFile::toSong() const
 }
 
 namespace {
+
+// How long one slice of the folder walk may hold the event loop.
+constexpr qint64 WalkSliceMs = 20;
 
 const QStringList &supportedExtensions()
 {
@@ -106,41 +112,58 @@ void LocalMusicManager::startScan(const QString &path)
     }
 
     m_isScanning = true;
-    m_musicFiles.clear();
     m_scanQueue.clear();
     m_totalFiles = 0;
     m_processedFiles = 0;
     emit scanStarted();
 
-    // An empty path would name the working folder; it is no scan folder.
+    // An empty path would name the working folder; it is no scan folder. A missing folder (an
+    // unmounted drive) leaves the library as it is.
     if (path.isEmpty() || !QDir(path).exists()) {
         // Idle again before anyone hears of the failure, so a handler may start another scan.
         m_isScanning = false;
         emit scanError(tr("目录不存在: ") + path);
         return;
     }
+    m_musicFiles.clear();
+    m_unavailable.clear();
 
-    // Breadth-first; folder links are followed, but each real folder is entered once so that
-    // a link back into the tree cannot make the walk endless.
-    QStringList folders{QDir(path).absolutePath()};
-    QSet<QString> visited;
-    while (!folders.isEmpty()) {
-        const QString folder = folders.takeFirst();
+    m_pendingFolders = QStringList{QDir(path).absolutePath()};
+    m_visitedFolders.clear();
+    walkFolders();
+}
+
+// Breadth-first; folder links are followed, but each real folder is entered once so that a link
+// back into the tree cannot make the walk endless. The walk runs in slices of the event loop: a
+// link out of the scan folder (to /usr, say) can mean tens of thousands of folders.
+void LocalMusicManager::walkFolders()
+{
+    if (!m_isScanning)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_pendingFolders.isEmpty() && slice.elapsed() < WalkSliceMs) {
+        const QString folder = m_pendingFolders.takeFirst();
         const QString canonical = QFileInfo(folder).canonicalFilePath();
-        if (canonical.isEmpty() || visited.contains(canonical))
+        if (canonical.isEmpty() || m_visitedFolders.contains(canonical))
             continue;
-        visited.insert(canonical);
+        m_visitedFolders.insert(canonical);
 
         const QDir dir(folder);
         const QStringList subFolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
         for (const QString &name : subFolders)
-            folders.append(dir.absoluteFilePath(name));
+            m_pendingFolders.append(dir.absoluteFilePath(name));
         const QStringList files = dir.entryList(QDir::Files, QDir::NoSort);
         for (const QString &name : files) {
             if (isSupportedFile(name))
                 m_scanQueue.append(dir.absoluteFilePath(name));
         }
     }
+    if (!m_pendingFolders.isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] { walkFolders(); }, Qt::QueuedConnection);
+        return;
+    }
+    m_visitedFolders.clear();
 
     m_totalFiles = int(m_scanQueue.size());
     emit scanProgress(0, m_totalFiles, tr("开始扫描..."));
@@ -210,6 +233,74 @@ const QList<LocalMusicFile> &LocalMusicManager::musicFiles() const
     return m_musicFiles;
 }
 
+QStringList LocalMusicManager::prepareRestore(const QVariant &storedCount, const QVariantList &stored)
+{
+    m_unavailable.clear();
+    m_restoreNotice.clear();
+    bool countRead = false;
+    const qint64 count = storedCount.toLongLong(&countRead);
+    if (countRead && count == 0)
+        return {};
+
+    QStringList paths;
+    QList<LocalMusicFile> missing;
+    for (const QVariant &element : stored) {
+        const QVariantMap map = element.toMap();
+        const QString path = map.value(QStringLiteral("filePath")).toString();
+        if (path.isEmpty())
+            continue;
+        paths.append(path);
+        if (QFileInfo::exists(path))
+            continue;
+        LocalMusicFile file;
+        file.filePath = path;
+        file.fileName = map.value(QStringLiteral("fileName")).toString();
+        if (file.fileName.isEmpty())
+            file.fileName = QFileInfo(path).fileName();
+        file.title = map.value(QStringLiteral("title")).toString();
+        if (file.title.isEmpty())
+            file.title = QFileInfo(path).completeBaseName();
+        file.artist = map.value(QStringLiteral("artist")).toString();
+        file.album = map.value(QStringLiteral("album")).toString();
+        file.duration = map.value(QStringLiteral("duration")).toInt();
+        file.fileType = map.value(QStringLiteral("fileType")).toString();
+        file.available = false;
+        missing.append(file);
+    }
+    if (missing.isEmpty())
+        return paths;
+
+    const bool folderMissing = !m_scanPath.isEmpty() && !QDir(m_scanPath).exists();
+    const bool mostMissing = missing.size() * 2 > paths.size();
+    for (const LocalMusicFile &file : std::as_const(missing)) {
+        // A file gone from a folder that is there was deleted; anything else may come back.
+        if (folderMissing || mostMissing || !QFileInfo(file.filePath).absoluteDir().exists())
+            m_unavailable.insert(file.filePath, file);
+    }
+    if (!m_unavailable.isEmpty()) {
+        m_restoreNotice = folderMissing
+            ? tr("音乐文件夹 %1 不可用，%2 首本地歌曲暂时无法播放").arg(m_scanPath).arg(m_unavailable.size())
+            : tr("%1 首本地歌曲的文件暂时无法访问，已保留在列表中").arg(m_unavailable.size());
+        qWarning().noquote() << m_restoreNotice;
+    }
+    return paths;
+}
+
+void LocalMusicManager::restoreStoredFile(const QString &filePath)
+{
+    if (QFileInfo::exists(filePath)) {
+        addMusicFile(filePath);
+        return;
+    }
+    const auto kept = m_unavailable.constFind(filePath);
+    if (kept == m_unavailable.cend()) {
+        qDebug().noquote() << tr("文件已不存在:") << filePath;
+        return;
+    }
+    m_musicFiles.append(kept.value());
+    emit musicListChanged();
+}
+
 void LocalMusicManager::clearMusicList()
 {
     m_musicFiles.clear();
@@ -220,6 +311,13 @@ void LocalMusicManager::addMusicFile(const QString &filePath)
 {
     if (!isSupportedFile(filePath))
         return;
+    // An entry kept while its drive is away stays as it was stored (a removal re-adds the rest).
+    const auto kept = m_unavailable.constFind(filePath);
+    if (kept != m_unavailable.cend() && !QFileInfo::exists(filePath)) {
+        m_musicFiles.append(kept.value());
+        emit musicListChanged();
+        return;
+    }
     QPointer<LocalMusicManager> self(this);
     processFile(filePath);
     if (!self)

@@ -57,6 +57,9 @@ struct LocalMusicFile
     int trackNumber = 0;
     int year = 0; // 0 = unknown
     QString fileType; // lower-case suffix, e.g. "mp3"
+    // False for a stored entry whose file cannot be reached now (an unmounted drive): kept with
+    // its stored details, never saved as such, checked again at the next start.
+    bool available = true;
 
     QString formattedDuration() const;
     // The song the player receives: id -1, absolute path, file name and "unknown artist" fallbacks.

@@ -169,35 +169,30 @@ void MusicPlayer::play(int index)
         return;
     }
 
-    bool isLocal = false;
+    // Only a local song (id -1) is read from the disk. A catalogue song names a file in the
+    // server's media folder, whatever its text looks like: "/etc/passwd" is not played locally.
+    QUrl url;
     if (song.id == -1) {
         qDebug().noquote() << tr("通过 ID -1 检测到本地音乐");
-        isLocal = true;
-    }
-    const QFileInfo info(song.filePath);
-    if (info.exists() && info.isFile()) {
-        qDebug().noquote() << tr("通过文件存在检测到本地音乐");
-        isLocal = true;
-        song.filePath = info.absoluteFilePath();
-        m_playlist[index].filePath = song.filePath;
-    }
-    if (song.filePath.startsWith(QLatin1Char('/'))
-        || (song.filePath.size() > 1 && song.filePath.at(1) == QLatin1Char(':'))) {
-        qDebug().noquote() << tr("通过绝对路径检测到本地音乐");
-        isLocal = true;
-    }
-
-    QUrl url;
-    if (isLocal) {
+        const QFileInfo info(song.filePath);
+        if (info.exists() && info.isFile()) {
+            qDebug().noquote() << tr("通过文件存在检测到本地音乐");
+            song.filePath = info.absoluteFilePath();
+            m_playlist[index].filePath = song.filePath;
+        }
+        if (song.filePath.startsWith(QLatin1Char('/'))
+            || (song.filePath.size() > 1 && song.filePath.at(1) == QLatin1Char(':')))
+            qDebug().noquote() << tr("通过绝对路径检测到本地音乐");
         url = QUrl::fromLocalFile(song.filePath);
         qDebug().noquote() << tr("播放本地文件:") << url.toString() << tr("标题:") << song.title;
     } else {
-        const QString text = CatalogueConfig::mediaBaseUrl().toString() + song.filePath;
-        // A '#' or '?' in a file name would otherwise cut the path into a fragment or a query.
-        QString escaped = song.filePath;
-        escaped.replace(QLatin1Char('#'), QLatin1String("%23")).replace(QLatin1Char('?'), QLatin1String("%3F"));
-        url = QUrl(CatalogueConfig::mediaBaseUrl().toString() + escaped, QUrl::TolerantMode);
-        qDebug().noquote() << tr("播放网络文件:") << text;
+        if (!CatalogueConfig::isSafeMediaPath(song.filePath)) {
+            qWarning().noquote() << tr("拒绝播放媒体文件夹之外的路径:") << song.filePath;
+            fail(song, BadAddress, tr("歌曲路径不在服务器的媒体文件夹内: %1").arg(song.filePath));
+            return;
+        }
+        url = CatalogueConfig::mediaUrl(song.filePath);
+        qDebug().noquote() << tr("播放网络文件:") << CatalogueConfig::mediaBaseUrl().toString() + song.filePath;
     }
 
     if (!url.isValid()) {
@@ -220,14 +215,12 @@ void MusicPlayer::pause()
 
 void MusicPlayer::resume()
 {
-    // Only a pause of the current entry holds a position worth continuing from.
-    if (m_mediaPlayer->playbackState() == QMediaPlayer::PausedState && m_currentIndex >= 0
-        && m_currentIndex < m_playlist.size()) {
-        m_mediaPlayer->play();
-        m_positionTimer->start();
+    if (m_mediaPlayer->playbackState() != QMediaPlayer::PausedState || currentSong().id == 0) {
+        play(-1);
         return;
     }
-    play(-1);
+    m_mediaPlayer->play();
+    m_positionTimer->start();
 }
 
 void MusicPlayer::stop()
@@ -275,8 +268,12 @@ void MusicPlayer::setPlayMode(PlayMode mode)
 
 void MusicPlayer::setVolume(int volume)
 {
-    m_volume = qBound(0, volume, 100);
+    const int bounded = qBound(0, volume, 100);
+    if (bounded == m_volume)
+        return;
+    m_volume = bounded;
     m_audioOutput->setVolume(m_volume / 100.0);
+    emit volumeChanged(m_volume);
 }
 
 qint64 MusicPlayer::position() const

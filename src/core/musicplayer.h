@@ -81,6 +81,7 @@ signals:
     void songChanged(Song song);
     void playlistChanged();
     void playModeChanged(MusicPlayer::PlayMode mode);
+    void volumeChanged(int volume);
     void error(QString message);
     // An entry really plays: once for each start (a new entry, a restart by single loop or by the
     // user), never for a resume after a pause. A start that fails never sends it.

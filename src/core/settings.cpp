@@ -14,13 +14,11 @@ const QString DefaultLanguage = QStringLiteral("zh");
 const QString ScanPathKey = QStringLiteral("localMusic/scanPath");
 const QString MusicFilesKey = QStringLiteral("localMusic/musicFiles");
 const QString FileCountKey = QStringLiteral("localMusic/fileCount");
-// Fields of one stored local file.
-const QString FilePathField = QStringLiteral("filePath");
 
 QVariantMap toStoredMap(const LocalMusicFile &file)
 {
     QVariantMap map;
-    map.insert(FilePathField, file.filePath);
+    map.insert(QStringLiteral("filePath"), file.filePath);
     map.insert(QStringLiteral("fileName"), file.fileName);
     map.insert(QStringLiteral("title"), file.title);
     map.insert(QStringLiteral("artist"), file.artist);
@@ -87,19 +85,14 @@ void Settings::setLocalScanPath(const QString &path)
     m_store.setValue(ScanPathKey, path);
 }
 
-int Settings::storedLocalFileCount() const
+QVariant Settings::storedLocalFileCount() const
 {
-    return m_store.value(FileCountKey, 0).toInt();
+    return m_store.value(FileCountKey);
 }
 
-QStringList Settings::storedLocalFilePaths() const
+QVariantList Settings::storedLocalFiles() const
 {
-    const QVariantList stored = m_store.value(MusicFilesKey).toList();
-    QStringList paths;
-    paths.reserve(stored.size());
-    for (const QVariant &element : stored)
-        paths.append(element.toMap().value(FilePathField).toString());
-    return paths;
+    return m_store.value(MusicFilesKey).toList();
 }
 
 void Settings::setStoredLocalLibrary(const QList<LocalMusicFile> &files)
@@ -129,6 +122,8 @@ QString Settings::catalogueKeyName(CatalogueKey key)
         return QStringLiteral("server/skipCertificateCheck");
     case CatalogueKey::TransferTimeoutMs:
         return QStringLiteral("server/transferTimeoutMs");
+    case CatalogueKey::RequestDeadlineMs:
+        return QStringLiteral("server/requestDeadlineMs");
     }
     return QString();
 }

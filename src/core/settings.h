@@ -28,15 +28,21 @@ public:
     // The local library: the folder last scanned and the files found there.
     QString localScanPath() const;
     void setLocalScanPath(const QString &path);
-    // The count written with the stored list; 0 when none is stored.
-    int storedLocalFileCount() const;
-    // The path of every stored entry, in order (empty for an entry without one).
-    QStringList storedLocalFilePaths() const;
+    // The count written with the stored list, as stored (the library judges what it says), and
+    // the stored entries, one map per file.
+    QVariant storedLocalFileCount() const;
+    QVariantList storedLocalFiles() const;
     void setStoredLocalLibrary(const QList<LocalMusicFile> &files);
     void removeStoredLocalLibrary();
 
     // The catalogue connection; the environment variables named by CatalogueConfig win over these.
-    enum class CatalogueKey { ServerUrl, TrustedCertificates, SkipCertificateCheck, TransferTimeoutMs };
+    enum class CatalogueKey {
+        ServerUrl,
+        TrustedCertificates,
+        SkipCertificateCheck,
+        TransferTimeoutMs,
+        RequestDeadlineMs
+    };
     static QString catalogueKeyName(CatalogueKey key);
     QString catalogueValue(CatalogueKey key) const;
 

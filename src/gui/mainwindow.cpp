@@ -2,28 +2,20 @@
 #include "ui_mainwindow.h"
 
 #include "apiclient.h"
+#include "languageswitch.h"
 #include "localmusicmanager.h"
 #include "windowchrome.h"
 #include "windowtext.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDebug>
-#include <QMessageBox>
-#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QTranslator>
 
 namespace {
 
 constexpr int FirstLoadDelayMs = 100;
-
-const QString ChineseResource = QStringLiteral(":/translations/vl_zh.qm");
-const QString EnglishResource = QStringLiteral(":/translations/vl_en.qm");
-const QString ChineseFile = QStringLiteral("vl_zh.qm");
-const QString EnglishFile = QStringLiteral("vl_en.qm");
 
 } // namespace
 
@@ -33,7 +25,7 @@ MainWindow::MainWindow(QWidget *parent)
     , m_apiClient(new ApiClient(this))
     , m_player(new MusicPlayer(this))
     , m_localMusicManager(new LocalMusicManager(this))
-    , m_translator(new QTranslator(this))
+    , m_language(new LanguageSwitch(this))
 {
     ui->setupUi(this);
     makePages();
@@ -112,7 +104,6 @@ void MainWindow::connectPages()
     connect(m_catalogue, &CataloguePages::countsChanged, this, &MainWindow::updateTabCounts);
     connect(m_queue, &QueuePage::countChanged, this, &MainWindow::updateTabCounts);
     connect(m_localPage, &LocalPage::countChanged, this, &MainWindow::updateTabCounts);
-    connect(m_catalogue, &CataloguePages::loadingChanged, this, &MainWindow::setLoadingState);
     connect(m_catalogue, &CataloguePages::catalogueLoaded, this, &MainWindow::checkAutoPlay);
 
     connect(m_playerBar, &PlayerBar::playPauseClicked, this, &MainWindow::onPlayPause);
@@ -143,11 +134,6 @@ void MainWindow::connectPages()
     connect(m_apiClient, &ApiClient::networkError, this, &MainWindow::onNetworkError);
 }
 
-void MainWindow::setFolderChooser(FolderChooser chooser)
-{
-    m_localPage->setFolderChooser(std::move(chooser));
-}
-
 // ---- Shared actions ----
 
 void MainWindow::playSongs(const QList<Song> &songs, int index)
@@ -155,6 +141,12 @@ void MainWindow::playSongs(const QList<Song> &songs, int index)
     m_player->setPlaylist(songs);
     m_player->play(index);
     m_queue->refresh();
+}
+
+void MainWindow::addToPlaylist(int songId)
+{
+    if (m_catalogue->containsSong(songId))
+        m_queue->append(m_catalogue->song(songId));
 }
 
 void MainWindow::playAppendedSong(int songId)
@@ -188,26 +180,15 @@ void MainWindow::updateTabCounts()
         static_cast<int>(m_queue->songs().size()), m_localPage->libraryCount());
 }
 
-void MainWindow::setLoadingState(bool loading)
-{
-    if (loading) {
-        showToast(tr("加载中..."), false, true);
-        setCursor(Qt::WaitCursor);
-    } else {
-        showToast(tr("就绪"));
-        setCursor(Qt::ArrowCursor);
-    }
-}
-
 // The logo refreshes the catalogue: the lists empty at once and refill when the load answers.
 // The queue is not part of the catalogue, so the playlist page is rebuilt from the player at
 // once instead of staying empty while the queue plays on.
 void MainWindow::refreshCatalogue()
 {
-    m_catalogue->reload();
+    m_catalogue->clear();
     m_charts->clear();
     m_queue->refresh();
-    loadData();
+    m_catalogue->reload();
 }
 
 // ---- Catalogue pages ----
@@ -280,19 +261,6 @@ void MainWindow::onPlaybackStateChanged(QMediaPlayer::PlaybackState state)
     updatePlayButtonIcon();
 }
 
-// ---- Playlist page ----
-
-void MainWindow::addToPlaylist(int songId)
-{
-    if (!m_catalogue->containsSong(songId))
-        return;
-    const Song song = m_catalogue->song(songId);
-    m_player->addToPlaylist(song);
-    showToast(tr("已添加: %1").arg(song.title));
-}
-
-// ---- Charts page ----
-
 // ---- Lyrics page ----
 
 void MainWindow::toggleLyricsView()
@@ -304,8 +272,6 @@ void MainWindow::toggleLyricsView()
     }
     showPage(m_sidebar->checkedIndex());
 }
-
-// ---- Local music ----
 
 // ---- Preferences ----
 
@@ -349,29 +315,6 @@ void MainWindow::onLanguageChanged(QAction *action)
     showToast(language == QLatin1String("zh") ? tr("已切换到简体中文") : tr("Switched to English"));
 }
 
-void MainWindow::loadTranslation(const QString &language)
-{
-    // Removed whatever it holds: the Chinese catalogue is empty but installed all the same,
-    // and installing it twice would leave it in the application's list twice.
-    QCoreApplication::removeTranslator(m_translator);
-
-    const bool english = language == QLatin1String("en");
-    const QString resource = english ? EnglishResource : ChineseResource;
-    if (m_translator->load(resource)) {
-        QCoreApplication::installTranslator(m_translator);
-        qDebug() << tr("已加载翻译:") << resource;
-    } else {
-        qDebug() << tr("加载翻译失败:") << resource;
-        const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/translations/")
-            + (language == QLatin1String("zh") ? ChineseFile : EnglishFile);
-        if (m_translator->load(file)) {
-            QCoreApplication::installTranslator(m_translator);
-            qDebug() << tr("从文件加载翻译:") << file;
-        }
-    }
-    refreshUITexts();
-}
-
 // Every page and bar translates its own texts; the order matters only for the status line,
 // which shows what the refilled selectors announce.
 void MainWindow::refreshUITexts()
@@ -391,39 +334,9 @@ void MainWindow::refreshUITexts()
 
 // ---- Window events ----
 
-void MainWindow::paintEvent(QPaintEvent *event)
-{
-    Q_UNUSED(event)
-    m_chrome->paint();
-}
-
-void MainWindow::mousePressEvent(QMouseEvent *event)
-{
-    m_playerBar->hideVolumePopupOutside(event->globalPosition().toPoint());
-    if (!m_chrome->mousePress(event))
-        QMainWindow::mousePressEvent(event);
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!m_chrome->mouseMove(event))
-        QMainWindow::mouseMoveEvent(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (!m_chrome->mouseRelease(event))
-        QMainWindow::mouseReleaseEvent(event);
-}
-
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     if (m_search)
         m_search->placeButtonOnResize();
-}
-
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    m_chrome->askBeforeClosing(event, m_player);
 }

@@ -4,7 +4,6 @@
 #include "chartspage.h"
 #include "localpage.h"
 #include "lyricspage.h"
-#include "models.h"
 #include "musicplayer.h"
 #include "playerbar.h"
 #include "preferencesmenu.h"
@@ -13,13 +12,13 @@
 #include "settings.h"
 #include "sidebar.h"
 #include "statusline.h"
+#include "windowchrome.h"
+#include "languageswitch.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QMediaPlayer>
-#include <QString>
 
-#include <functional>
+#include <utility>
 
 namespace Ui {
 class MainWindow;
@@ -28,8 +27,6 @@ class MainWindow;
 class ApiClient;
 class LocalMusicManager;
 class QAction;
-class QTranslator;
-class WindowChrome;
 
 // The one window of the player, a shell: it builds the form, makes one object per page or bar
 // over the form's widgets, and wires them to each other and to the core it owns (the catalogue
@@ -43,18 +40,14 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Asks the user for a music folder; an empty result means cancelled. The default opens a
-    // folder dialog; tests put their own chooser here.
-    using FolderChooser = std::function<QString(QWidget *parent)>;
-    void setFolderChooser(FolderChooser chooser);
+    // Asks the user for a music folder (empty: cancelled); the default opens a folder dialog.
+    using FolderChooser = LocalPage::FolderChooser;
+    void setFolderChooser(FolderChooser chooser) { m_localPage->setFolderChooser(std::move(chooser)); }
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent *) override { m_chrome->paint(); }
     void resizeEvent(QResizeEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override { m_chrome->askBeforeClosing(event, m_player); }
 
 private slots:
     void loadData() { m_catalogue->load(); }
@@ -138,16 +131,19 @@ private:
     void onTabClicked(int index);
     void showPage(int index);
     void updateTabCounts();
-    void setLoadingState(bool loading);
     void refreshCatalogue();
-    void loadTranslation(const QString &language);
+    void loadTranslation(const QString &language)
+    {
+        m_language->load(language);
+        refreshUITexts();
+    }
     void refreshUITexts();
 
     Ui::MainWindow *ui;
     ApiClient *m_apiClient = nullptr;
     MusicPlayer *m_player = nullptr;
     LocalMusicManager *m_localMusicManager = nullptr;
-    QTranslator *m_translator = nullptr;
+    LanguageSwitch *m_language = nullptr;
     Settings m_settings;
 
     WindowChrome *m_chrome = nullptr;

@@ -7,6 +7,9 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 TestHttpServer::TestHttpServer(QObject *parent)
     : QObject(parent)
@@ -120,8 +123,8 @@ void TestHttpServer::answer(QTcpSocket *socket, const Request &request)
     Response r;
     if (m_handler) {
         r = m_handler(request);
-    } else if (m_routes.contains(request.url.path())) {
-        r = m_routes.value(request.url.path());
+    } else if (m_routes.contains(request.url.path(QUrl::FullyDecoded))) {
+        r = m_routes.value(request.url.path(QUrl::FullyDecoded));
     } else {
         r.status = 404;
         r.contentType = "text/plain";
@@ -159,6 +162,21 @@ void TestHttpServer::answer(QTcpSocket *socket, const Request &request)
         socket->write(head + body.left(body.size() / 2));
         socket->flush();
         socket->disconnectFromHost();
+        return;
+    }
+    if (r.trickleMs > 0) {
+        socket->write(head);
+        auto *timer = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
+            if (*sent >= body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(body.mid((*sent)++, 1));
+        });
+        timer->start(r.trickleMs);
         return;
     }
     socket->write(head + body);

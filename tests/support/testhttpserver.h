@@ -39,6 +39,7 @@ public:
         bool noAnswer = false; // accept the request, never answer (for timeout tests)
         bool closeEarly = false; // send headers and half the body, then drop the connection
         bool honourRange = true; // answer "Range: bytes=a-b" with 206
+        int trickleMs = 0; // > 0: send the body one byte every trickleMs (a server that never times out)
     };
 
     using Handler = std::function<Response(const Request &)>;

@@ -28,6 +28,7 @@ public:
     void setFailing(bool failing) { m_failing = failing; }
     // Requests for this action are taken but never answered (keeps a reply from racing a check).
     void setSilent(const QString &action) { m_silent.append(action); }
+    void setAnswering(const QString &action) { m_silent.removeAll(action); }
 
     // A small default catalogue: two albums (the second without cover), three songs with WAV
     // files, lyrics on songs 1 and 3, two artists that differ only in case, and both charts.

@@ -7,14 +7,17 @@
 #include "windowtext.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -24,9 +27,62 @@ const QSize AlbumTileSize(150, 180);
 
 QListWidgetItem *newSongItem(const Song &song)
 {
-    auto *item = new QListWidgetItem(QIcon(QStringLiteral(":/icons/music.svg")), MainWindowHelpers::songRowText(song));
+    static const QIcon icon(QStringLiteral(":/icons/music.svg")); // one icon shared by every row
+    auto *item = new QListWidgetItem(icon, MainWindowHelpers::songRowText(song));
     item->setData(ItemRole::SongId, song.id);
     return item;
+}
+
+// Rows added per turn of the event loop at most, and how long one turn may take.
+constexpr qsizetype FillSliceRows = 2000;
+constexpr qint64 FillSliceMs = 20;
+
+// Fills a song list in slices, so that a large catalogue never holds the window for long: the
+// first slice at once, the rest on the next turns. A newer fill of the list, or any other change
+// to its rows, ends an older one.
+class SongListFiller : public QObject
+{
+public:
+    SongListFiller(QListWidget *list, QList<Song> songs)
+        : QObject(list)
+        , m_list(list)
+        , m_songs(std::move(songs))
+    {
+        const QString name = QStringLiteral("songListFiller");
+        for (QObject *older : list->findChildren<QObject *>(name, Qt::FindDirectChildrenOnly))
+            delete older; // its pending slice goes with it
+        setObjectName(name);
+        fillSlice();
+    }
+
+private:
+    void fillSlice()
+    {
+        if (m_list->count() != m_next) { // emptied or refilled meanwhile
+            deleteLater();
+            return;
+        }
+        QElapsedTimer slice;
+        slice.start();
+        const qsizetype end = qMin(m_songs.size(), m_next + FillSliceRows);
+        while (m_next < end && slice.elapsed() < FillSliceMs)
+            m_list->addItem(newSongItem(m_songs.at(m_next++)));
+        if (m_next >= m_songs.size()) {
+            deleteLater();
+            return;
+        }
+        QTimer::singleShot(0, this, [this] { fillSlice(); });
+    }
+
+    QListWidget *m_list;
+    QList<Song> m_songs;
+    qsizetype m_next = 0;
+};
+
+void fillSongList(QListWidget *list, const QList<Song> &songs)
+{
+    list->setUniformItemSizes(true);
+    new SongListFiller(list, songs);
 }
 
 } // namespace
@@ -76,16 +132,36 @@ void CataloguePages::load()
         return;
     }
     m_isLoading = true;
-    emit loadingChanged(true);
+    setLoadingState(true);
     loadAlbums();
 }
 
-void CataloguePages::reload()
+void CataloguePages::clear()
 {
     ++m_albumGridGeneration;
     m_albumList->clear();
     m_songList->clear();
+}
+
+void CataloguePages::reload()
+{
     m_dataLoaded = false;
+    // A load still running (a stalled server) would refuse this one.
+    m_client->cancelCatalogueRequests();
+    m_isLoading = false;
+    load();
+}
+
+void CataloguePages::setLoadingState(bool loading)
+{
+    QWidget *window = m_albumList->window();
+    if (loading) {
+        m_status->show(WindowText::tr("加载中..."), false, true);
+        window->setCursor(Qt::WaitCursor);
+    } else {
+        m_status->show(WindowText::tr("就绪"));
+        window->setCursor(Qt::ArrowCursor);
+    }
 }
 
 // ---- Albums ----
@@ -136,7 +212,9 @@ void CataloguePages::loadCover(QListWidgetItem *item, const QString &coverPath)
 {
     if (!item || coverPath.isEmpty())
         return;
-    const QUrl url(CatalogueConfig::mediaBaseUrl().toString() + coverPath, QUrl::TolerantMode);
+    const QUrl url = CatalogueConfig::mediaUrl(coverPath); // invalid (and logged) outside the media folder
+    if (!url.isValid())
+        return;
     qDebug() << WindowText::tr("正在加载封面:") << url.toString();
 
     if (!m_coverManager) {
@@ -213,15 +291,17 @@ void CataloguePages::loadAllSongs()
         m_isLoading = false;
 
         m_songList->clear();
-        for (const Song &song : songs)
-            m_songList->addItem(newSongItem(song));
+        fillSongList(m_songList, songs);
         if (!songs.isEmpty())
             m_status->show(WindowText::songCount(songs.size()));
         else
-            m_status->show(WindowText::tr("警告: 歌曲数据为空，请检查网络连接或刷新重试"), true);
+            m_status->show(m_client->lastError().failed()
+                    ? m_client->lastError().message
+                    : WindowText::tr("警告: 歌曲数据为空，请检查网络连接或刷新重试"),
+                true);
 
         emit countsChanged();
-        emit loadingChanged(false);
+        setLoadingState(false);
         m_status->show(WindowText::tr("加载了 %1 首歌曲").arg(songs.size()));
         emit catalogueLoaded();
     });
@@ -235,8 +315,7 @@ void CataloguePages::search(const QString &keyword)
     }
     m_client->search(keyword, [this](const QList<Song> &songs) {
         m_songList->clear();
-        for (const Song &song : songs)
-            m_songList->addItem(newSongItem(song));
+        fillSongList(m_songList, songs);
         if (!songs.isEmpty())
             m_status->show(WindowText::tr("找到 %1 首歌曲").arg(songs.size()));
         else
@@ -256,9 +335,8 @@ void CataloguePages::highlightSong(int songId)
 
 void CataloguePages::showSongDetail(const Song &song)
 {
-    const QString text
-        = WindowText::tr("🎵 歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
-              .arg(song.title, song.artist, song.formattedDuration(), QString::number(song.playCount));
+    const QString text = WindowText::tr("歌曲详情\n━━━━━━━━━━━━━━━━━━\n标题: %1\n艺术家: %2\n时长: %3\n播放次数: %4\n")
+                             .arg(song.title, song.artist, song.formattedDuration(), QString::number(song.playCount));
     QMessageBox box(QMessageBox::Information, WindowText::tr("歌曲详情"), text, QMessageBox::Ok, m_songList->window());
     box.exec();
 }

@@ -30,7 +30,8 @@ public:
 
     // Loads albums, then every song; a second call while loading or once loaded does nothing.
     void load();
-    // Empties both pages and loads again.
+    // Empties both pages; reload() then loads again, ending a load that still runs.
+    void clear();
     void reload();
     // An error ended the load: the next load() may start again.
     void loadFailed() { m_isLoading = false; }
@@ -44,8 +45,6 @@ public:
     void showSongDetail(const Song &song);
 
 signals:
-    // Start of a load (true) and its end (false), for the status line and the cursor.
-    void loadingChanged(bool loading);
     void countsChanged();
     // Every song is in; auto-play may start.
     void catalogueLoaded();
@@ -55,6 +54,8 @@ signals:
     void pageRequested(int page);
 
 private:
+    // The status line and the window's cursor say a load runs, or that it ended.
+    void setLoadingState(bool loading);
     void loadCover(QListWidgetItem *item, const QString &coverPath);
     void clearAlbumGrid();
 

@@ -90,6 +90,8 @@ void LocalPage::updateList()
                                      file.artist.isEmpty() ? unknownArtist : file.artist, file.formattedDuration());
         auto *item = new QListWidgetItem(icon, text);
         item->setData(ItemRole::ListIndex, i);
+        if (!file.available)
+            item->setForeground(Qt::gray);
         list->addItem(item);
     }
     list->setUpdatesEnabled(true);
@@ -168,7 +170,7 @@ void LocalPage::onScanFinished(int totalFiles)
     updateList();
     emit countChanged();
     save();
-    m_status->show(WindowText::tr("✅ 扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
+    m_status->show(WindowText::tr("扫描完成，找到 %1 首本地歌曲").arg(totalFiles));
     // Written now rather than at exit, so that a settings store that cannot be written is
     // reported while the user can still act on it.
     m_settings->sync();
@@ -212,11 +214,8 @@ void LocalPage::remove(int index)
 {
     // The removal rebuilds the library from its current entries: read the rest first.
     if (m_restoring) {
-        while (!m_pendingRestore.isEmpty()) {
-            const QString path = m_pendingRestore.takeFirst();
-            if (QFile::exists(path))
-                m_library->addMusicFile(path);
-        }
+        while (!m_pendingRestore.isEmpty())
+            m_library->restoreStoredFile(m_pendingRestore.takeFirst());
         finishRestore();
     }
     QList<LocalMusicFile> library = m_library->musicFiles();
@@ -342,13 +341,14 @@ void LocalPage::restore()
     if (!scanPath.isEmpty())
         m_library->setScanPath(scanPath);
 
-    if (m_settings->storedLocalFileCount() <= 0)
+    const QVariantList stored = m_settings->storedLocalFiles();
+    const QStringList paths = m_library->prepareRestore(m_settings->storedLocalFileCount(), stored);
+    if (paths.isEmpty())
         return;
 
-    const QStringList paths = m_settings->storedLocalFilePaths();
     m_library->clearMusicList();
     m_pendingRestore = paths;
-    m_storedEntries = paths.size();
+    m_storedEntries = stored.size();
     m_restoring = true;
     QMetaObject::invokeMethod(
         this, [this] { continueRestore(); }, Qt::QueuedConnection);
@@ -359,13 +359,8 @@ void LocalPage::continueRestore()
     QElapsedTimer slice;
     slice.start();
     // A reading may wait in a nested event loop, where a scan or Clear can end the restore.
-    while (m_restoring && !m_pendingRestore.isEmpty() && slice.elapsed() < RestoreSliceMs) {
-        const QString path = m_pendingRestore.takeFirst();
-        if (QFile::exists(path))
-            m_library->addMusicFile(path);
-        else
-            qDebug() << WindowText::tr("文件已不存在:") << path;
-    }
+    while (m_restoring && !m_pendingRestore.isEmpty() && slice.elapsed() < RestoreSliceMs)
+        m_library->restoreStoredFile(m_pendingRestore.takeFirst());
     if (!m_restoring)
         return;
     if (!m_pendingRestore.isEmpty()) {
@@ -395,6 +390,8 @@ void LocalPage::finishRestore()
             save();
     }
     qDebug() << WindowText::tr("从设置中加载了") << loaded << WindowText::tr("首本地音乐文件");
+    if (!m_library->restoreNotice().isEmpty())
+        m_status->show(m_library->restoreNotice(), true, true);
 }
 
 void LocalPage::cancelRestore()

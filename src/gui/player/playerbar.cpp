@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QSlider>
@@ -112,6 +113,7 @@ PlayerBar::PlayerBar(MusicPlayer *player, StatusLine *status, QMainWindow *windo
 
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int value) { setVolume(value); });
     m_volumeSlider->installEventFilter(this);
+    window->installEventFilter(this);
 
     connect(w.volumeButton, &QAbstractButton::clicked, this, [this] { toggleVolumePopup(); });
     connect(w.lyricsButton, &QAbstractButton::toggled, this, &PlayerBar::lyricsToggled);
@@ -244,6 +246,8 @@ void PlayerBar::updateVolumeIcon(int volume)
 
 bool PlayerBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_window && event->type() == QEvent::MouseButtonPress)
+        hideVolumePopupOutside(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
     if (m_volumeSlider && watched == m_volumeSlider) {
         switch (event->type()) {
         case QEvent::Show:

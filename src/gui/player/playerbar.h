@@ -41,8 +41,6 @@ public:
     void setVolume(int value);
     void updateVolumeIcon(int volume);
     void toggleVolumePopup();
-    // A press anywhere outside the pop-up closes it.
-    void hideVolumePopupOutside(const QPoint &globalPos);
     // False while the user drags the handle: the position is theirs then.
     bool showPosition(qint64 position);
     void showDuration(qint64 duration);
@@ -61,9 +59,12 @@ signals:
     void lyricsToggled(bool shown);
 
 protected:
+    // Follows the volume pop-up's visibility and the window's mouse presses.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A press anywhere on the window outside the pop-up closes it.
+    void hideVolumePopupOutside(const QPoint &globalPos);
     void seekToSliderValue(int value);
     void showDraggedPosition(int value);
     QString timeText(qint64 position, qint64 duration) const;

@@ -9,6 +9,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
@@ -109,6 +110,14 @@ QString PreferencesMenu::load()
     }
 
     applyTheme(darkMode);
+
+    // An entry written by another copy of the program (the build, before an install) would
+    // start that copy at login: it follows the one running now.
+    if (m_settings->autoStart()) {
+        const AutoStart::Outcome moved = AutoStart::follow(QCoreApplication::applicationFilePath());
+        if (moved.status == AutoStart::Status::Failed)
+            qWarning() << "Could not update the start-at-login entry:" << moved.detail;
+    }
     return language;
 }
 

@@ -135,6 +135,12 @@ void QueuePage::highlightCurrent()
     }
 }
 
+void QueuePage::append(const Song &song)
+{
+    m_player->addToPlaylist(song);
+    m_status->show(WindowText::tr("已添加: %1").arg(song.title));
+}
+
 void QueuePage::removeAt(int index)
 {
     m_player->removeFromPlaylist(index);
@@ -163,7 +169,7 @@ void QueuePage::clear()
 
 void QueuePage::retranslate()
 {
-    m_playAllButton->setText(WindowText::tr("▶ 全部播放"));
-    m_clearButton->setText(WindowText::tr("🗑 清空"));
+    m_playAllButton->setText(WindowText::tr("全部播放"));
+    m_clearButton->setText(WindowText::tr("清空"));
     m_info->setText(WindowText::songCount(m_songs.size()));
 }

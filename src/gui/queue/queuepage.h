@@ -29,6 +29,8 @@ public:
     // Rebuilds the rows from the player's queue.
     void refresh();
     void highlightCurrent();
+    // Adds a song at the end of the queue and says so.
+    void append(const Song &song);
     void removeAt(int index);
     void playNext(int index);
     void clear();

@@ -59,6 +59,38 @@
         <source>增加播放次数失败:</source>
         <translation>Failed to increment play count:</translation>
     </message>
+    <message>
+        <source>服务器的回复超过大小上限</source>
+        <translation>The server's reply exceeds the size limit</translation>
+    </message>
+    <message>
+        <source>服务器在 %1 秒内没有完成回复</source>
+        <translation>The server did not complete its reply within %1 s</translation>
+    </message>
+    <message>
+        <source>无法连接服务器 %1: %2</source>
+        <translation>Cannot reach the server %1: %2</translation>
+    </message>
+    <message>
+        <source>服务器 %1 秒没有响应</source>
+        <translation>The server did not respond for %1 s</translation>
+    </message>
+    <message>
+        <source>服务器证书不受信任: %1</source>
+        <translation>The server's certificate is not trusted: %1</translation>
+    </message>
+    <message>
+        <source>服务器返回错误状态 %1</source>
+        <translation>The server answered with error status %1</translation>
+    </message>
+    <message>
+        <source>服务器的回复不是有效的目录数据</source>
+        <translation>The server's reply is not valid catalogue data</translation>
+    </message>
+    <message>
+        <source>超过请求期限，已中止</source>
+        <translation>request deadline exceeded, aborted</translation>
+    </message>
 </context>
 <context>
     <name>LocalMusicManager</name>
@@ -85,6 +117,18 @@
     <message>
         <source>目录已变更:</source>
         <translation>Directory changed:</translation>
+    </message>
+    <message>
+        <source>音乐文件夹 %1 不可用，%2 首本地歌曲暂时无法播放</source>
+        <translation>The music folder %1 is unavailable; %2 local songs cannot be played for now</translation>
+    </message>
+    <message>
+        <source>%1 首本地歌曲的文件暂时无法访问，已保留在列表中</source>
+        <translation>The files of %1 local songs cannot be reached for now; they stay in the list</translation>
+    </message>
+    <message>
+        <source>文件已不存在:</source>
+        <translation>File no longer exists:</translation>
     </message>
 </context>
 <context>
@@ -149,14 +193,6 @@
         <translation>   Velora</translation>
     </message>
     <message>
-        <source>🌐 网络</source>
-        <translation>🌐 Online</translation>
-    </message>
-    <message>
-        <source>📁 本地</source>
-        <translation>📁 Local</translation>
-    </message>
-    <message>
         <source>搜索歌曲...</source>
         <translation>Search songs...</translation>
     </message>
@@ -169,12 +205,12 @@
         <translation>Total 0 songs</translation>
     </message>
     <message>
-        <source>▶ 全部播放</source>
-        <translation>▶ Play All</translation>
+        <source>全部播放</source>
+        <translation>Play All</translation>
     </message>
     <message>
-        <source>🗑 清空</source>
-        <translation>🗑 Clear</translation>
+        <source>清空</source>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>歌手排行</source>
@@ -313,14 +349,14 @@
         <translation>No matching songs found</translation>
     </message>
     <message>
-        <source>🎵 歌曲详情
+        <source>歌曲详情
 ━━━━━━━━━━━━━━━━━━
 标题: %1
 艺术家: %2
 时长: %3
 播放次数: %4
 </source>
-        <translation>🎵 Song Details
+        <translation>Song Details
 ━━━━━━━━━━━━━━━━━━
 Title: %1
 Artist: %2
@@ -533,8 +569,8 @@ Are you sure you want to exit?</translation>
         <translation>Scanning: %1/%2</translation>
     </message>
     <message>
-        <source>✅ 扫描完成，找到 %1 首本地歌曲</source>
-        <translation>✅ Scan complete, found %1 local songs</translation>
+        <source>扫描完成，找到 %1 首本地歌曲</source>
+        <translation>Scan complete, found %1 local songs</translation>
     </message>
     <message>
         <source>无效的歌曲索引</source>
@@ -567,10 +603,6 @@ Are you sure you want to exit?</translation>
     <message>
         <source>切换到网络搜索</source>
         <translation>Switched to online search</translation>
-    </message>
-    <message>
-        <source>文件已不存在:</source>
-        <translation>File no longer exists:</translation>
     </message>
     <message>
         <source>从设置中加载了</source>
@@ -754,6 +786,14 @@ Are you sure you want to exit?</translation>
     <message>
         <source>无效的URL: </source>
         <translation>Invalid URL: </translation>
+    </message>
+    <message>
+        <source>拒绝播放媒体文件夹之外的路径:</source>
+        <translation>Refusing to play a path outside the media folder:</translation>
+    </message>
+    <message>
+        <source>歌曲路径不在服务器的媒体文件夹内: %1</source>
+        <translation>The song's path is not inside the server's media folder: %1</translation>
     </message>
 </context>
 <context>

@@ -29,6 +29,24 @@ WindowChrome::WindowChrome(QMainWindow *window, const Widgets &widgets)
     window->setWindowTitle(WindowText::appName());
     connect(m_widgets.closeButton, &QAbstractButton::clicked, window, &QMainWindow::close);
     connect(m_widgets.minimiseButton, &QAbstractButton::clicked, window, &QMainWindow::showMinimized);
+    window->installEventFilter(this);
+}
+
+bool WindowChrome::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            return mousePress(static_cast<QMouseEvent *>(event));
+        case QEvent::MouseMove:
+            return mouseMove(static_cast<QMouseEvent *>(event));
+        case QEvent::MouseButtonRelease:
+            return mouseRelease(static_cast<QMouseEvent *>(event));
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void WindowChrome::paint()

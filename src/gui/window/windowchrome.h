@@ -7,6 +7,7 @@
 class MusicPlayer;
 class QAbstractButton;
 class QCloseEvent;
+class QEvent;
 class QMainWindow;
 class QMouseEvent;
 class QWidget;
@@ -30,15 +31,20 @@ public:
     WindowChrome(QMainWindow *window, const Widgets &widgets);
 
     void paint();
-    // Each returns true when it handled the event; the window passes the rest on.
-    bool mousePress(QMouseEvent *event);
-    bool mouseMove(QMouseEvent *event);
-    bool mouseRelease(QMouseEvent *event);
     // Asks before the window closes; on yes the player stops and the event is accepted.
     void askBeforeClosing(QCloseEvent *event, MusicPlayer *player);
     void retranslate();
 
+protected:
+    // Watches the window's own mouse events for dragging by the header.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Each returns true when it handled the event; the window handles the rest.
+    bool mousePress(QMouseEvent *event);
+    bool mouseMove(QMouseEvent *event);
+    bool mouseRelease(QMouseEvent *event);
+
     QMainWindow *m_window;
     Widgets m_widgets;
     bool m_dragging = false;
