@@ -62,6 +62,8 @@ private slots:
     void updatePosition_data();
     void updatePosition();
     void updatePositionFollowsSeeks();
+    void pausesLeaveNoLineSung();
+    void headerTagsAreKept();
     void repaintOnlyWhenCurrentLineChanges();
 
     void resizeRule_data();
@@ -190,27 +192,49 @@ void TestLyrics::parse_data()
     QTest::newRow("point fraction") << "[00:12.34]Hello" << Times { 12340 } << QStringList { "Hello" } << true;
     QTest::newRow("no fraction") << "[01:02]Hi" << Times { 62000 } << QStringList { "Hi" } << true;
     QTest::newRow("colon fraction") << "[01:02:50]Hi" << Times { 62500 } << QStringList { "Hi" } << true;
-    QTest::newRow("three fraction digits") << "[00:01.234]x" << Times { -1 } << QStringList { "[00:01.234]x" } << false;
-    QTest::newRow("one fraction digit") << "[00:01.5]x" << Times { -1 } << QStringList { "[00:01.5]x" } << false;
-    QTest::newRow("one minute digit") << "[1:02.00]x" << Times { -1 } << QStringList { "[1:02.00]x" } << false;
+    // Files in the wild write milliseconds, tenths and short minutes too.
+    QTest::newRow("three fraction digits") << "[00:01.234]x" << Times { 1234 } << QStringList { "x" } << true;
+    QTest::newRow("one fraction digit") << "[00:01.5]x" << Times { 1500 } << QStringList { "x" } << true;
+    QTest::newRow("one minute digit") << "[1:02.00]x" << Times { 62000 } << QStringList { "x" } << true;
+    QTest::newRow("three minute digits") << "[100:00]x" << Times { 6000000 } << QStringList { "x" } << true;
     QTest::newRow("non-ASCII digits") << "[０１:０２]x" << Times { -1 } << QStringList { "[０１:０２]x" } << false;
     QTest::newRow("empty timed line") << "[00:05.00]" << Times {} << QStringList {} << true;
     QTest::newRow("timed line of blanks") << "[00:05.00]   \t" << Times {} << QStringList {} << true;
+    // A repeated line (a chorus) is written once with each of its times.
     QTest::newRow("two tags on one line")
-        << "[00:01.00][00:05.00]Both" << Times { 1000 } << QStringList { "[00:05.00]Both" } << true;
+        << "[00:05.00][00:01.00]Both" << Times { 1000, 5000 } << QStringList { "Both", "Both" } << true;
+    QTest::newRow("tags apart are text") << "[00:01.00]a [00:05.00]b" << Times { 1000 }
+                                         << QStringList { "a [00:05.00]b" } << true;
     QTest::newRow("text before the tag") << "intro [00:03.00]text" << Times { 3000 } << QStringList { "text" } << true;
-    QTest::newRow("metadata tag") << "[ar:Someone]" << Times { -1 } << QStringList { "[ar:Someone]" } << false;
+    // Title, artist and the other header tags are never sung.
+    QTest::newRow("metadata tag") << "[ar:Someone]" << Times {} << QStringList {} << false;
+    QTest::newRow("every header tag")
+        << "[ti:Line By Line]\n[ar:A]\n[al:B]\n[by:C]\n[au:D]\n[length:03:20]\n[re:E]\n[ve:1.0]\n[#:note]\n[00:01.00]x"
+        << Times { 1000 } << QStringList { "x" } << true;
+    QTest::newRow("bracketed words are sung") << "[Chorus]" << Times { -1 } << QStringList { "[Chorus]" } << false;
+    QTest::newRow("offset: positive is earlier")
+        << "[offset:+500]\n[00:02.00]a" << Times { 1500 } << QStringList { "a" } << true;
+    QTest::newRow("offset: negative is later")
+        << "[offset:-250]\n[00:02.00]a" << Times { 2250 } << QStringList { "a" } << true;
+    QTest::newRow("offset: never before the start")
+        << "[00:01.00]a\n[offset:3000]" << Times { 0 } << QStringList { "a" } << true;
+    QTest::newRow("offset: not a number")
+        << "[offset:soon]\n[00:01.00]a" << Times { 1000 } << QStringList { "a" } << true;
     QTest::newRow("text trimmed") << "  [00:01.00]   spaced out  " << Times { 1000 } << QStringList { "spaced out" }
                                   << true;
     QTest::newRow("seconds taken as written") << "[00:75.00]x" << Times { 75000 } << QStringList { "x" } << true;
     QTest::newRow("largest tag") << "[99:99.99]x" << Times { 6039990 } << QStringList { "x" } << true;
     QTest::newRow("CR LF text") << "[ti:Song]\r\n[00:01.00] One \r\n\r\n[00:02.50]Two\r\n"
-                                << Times { -1, 1000, 2500 } << QStringList { "[ti:Song]", "One", "Two" } << true;
-    QTest::newRow("order of the text kept")
-        << "[00:10.00]ten\n[00:05.00]five\nplain\n[00:20.00]twenty" << Times { 10000, 5000, -1, 20000 }
-        << QStringList { "ten", "five", "plain", "twenty" } << true;
-    QTest::newRow("only untimed lines") << "[ti:Title]\nfirst\n\n  second  " << Times { -1, -1, -1 }
-                                        << QStringList { "[ti:Title]", "first", "second" } << false;
+                                << Times { 1000, 2500 } << QStringList { "One", "Two" } << true;
+    // Sorted by time; an untimed line stays after the line it follows in the text.
+    QTest::newRow("sorted by time") << "[00:10.00]ten\n[00:05.00]five\nplain\n[00:20.00]twenty"
+                                    << Times { 5000, -1, 10000, 20000 }
+                                    << QStringList { "five", "plain", "ten", "twenty" } << true;
+    QTest::newRow("equal times keep the text order")
+        << "[00:02.00]b\n[00:01.00]a\n[00:02.00]c" << Times { 1000, 2000, 2000 } << QStringList { "a", "b", "c" }
+        << true;
+    QTest::newRow("only untimed lines") << "[ti:Title]\nfirst\n\n  second  " << Times { -1, -1 }
+                                        << QStringList { "first", "second" } << false;
     QTest::newRow("blank lines only") << "\n \n\r\n\t" << Times {} << QStringList {} << false;
     QTest::newRow("empty text") << "" << Times {} << QStringList {} << false;
 }
@@ -286,11 +310,15 @@ void TestLyrics::updatePosition_data()
     QTest::addColumn<qint64>("position");
     QTest::addColumn<int>("current");
 
+    // Written out of order, sung in time order: five, ten, twenty.
     const QString unsorted = QStringLiteral("[00:10.00]ten\n[00:05.00]five\n[00:20.00]twenty");
-    QTest::newRow("unsorted: last passed in list order") << unsorted << qint64(12000) << 1;
+    QTest::newRow("unsorted: the latest line passed") << unsorted << qint64(12000) << 1;
     QTest::newRow("unsorted: before every line") << unsorted << qint64(4999) << -1;
-    QTest::newRow("unsorted: only the earliest passed") << unsorted << qint64(7000) << 1;
+    QTest::newRow("unsorted: only the earliest passed") << unsorted << qint64(7000) << 0;
     QTest::newRow("unsorted: all passed") << unsorted << qint64(20000) << 2;
+    QTest::newRow("a repeated line at its second time")
+        << "[00:01.00][00:05.00]both\n[00:03.00]mid" << qint64(6000) << 2;
+    QTest::newRow("the offset moves the times") << "[offset:1000]\n[00:05.00]a\n[00:10.00]b" << qint64(9000) << 1;
 
     const QString sorted = QStringLiteral("[00:05.00]five\n[00:10.00]ten");
     QTest::newRow("exact match selects") << sorted << qint64(5000) << 0;
@@ -317,6 +345,46 @@ void TestLyrics::updatePosition()
     w.setLyrics(lrc);
     w.updatePosition(position);
     QCOMPARE(w.currentLine(), current);
+}
+
+// A time tag without text is a pause: the column stays, but no line is drawn as being sung.
+void TestLyrics::pausesLeaveNoLineSung()
+{
+    LyricsWidget w;
+    w.resize(500, 300);
+    w.setLyrics(QStringLiteral("[00:01.00]one\n[00:03.00]\n[00:05.00]two"));
+    QCOMPARE(w.lines().size(), 2);
+    QCOMPARE(w.lyrics().gaps, (Times { 3000 }));
+
+    w.updatePosition(2000);
+    QCOMPARE(w.currentLine(), 0);
+    QVERIFY(!w.inGap());
+    QCOMPARE(w.rowLayout().first().colorRole, QPalette::Highlight);
+
+    w.updatePosition(3500);
+    QCOMPARE(w.currentLine(), 0);
+    QVERIFY(w.inGap());
+    const LyricRow paused = w.rowLayout().first();
+    QCOMPARE(paused.line, 0);
+    QCOMPARE(paused.colorRole, QPalette::Mid);
+    QVERIFY(!paused.bold);
+
+    w.updatePosition(5000);
+    QCOMPARE(w.currentLine(), 1);
+    QVERIFY(!w.inGap());
+    // A seek back before the pause sings the first line again.
+    w.updatePosition(1500);
+    QCOMPARE(w.currentLine(), 0);
+    QVERIFY(!w.inGap());
+}
+
+void TestLyrics::headerTagsAreKept()
+{
+    const ParsedLyrics parsed = parseLrc(QStringLiteral("[ti:Line By Line]\n[AR: Ann ]\n[offset:-120]\n[00:01.00]x"));
+    QCOMPARE(parsed.metadata.value(QStringLiteral("ti")), QStringLiteral("Line By Line"));
+    QCOMPARE(parsed.metadata.value(QStringLiteral("ar")), QStringLiteral("Ann"));
+    QCOMPARE(parsed.offsetMs, qint64(-120));
+    QCOMPARE(parsed.lines.first().time, qint64(1120));
 }
 
 void TestLyrics::updatePositionFollowsSeeks()

@@ -18,6 +18,8 @@ private slots:
     void sliderValue();
     void seekPosition_data();
     void seekPosition();
+    void shownLength_data();
+    void shownLength();
     void volumeIcon_data();
     void volumeIcon();
     void songRow_data();
@@ -87,6 +89,36 @@ void TestMainWindowHelpers::seekPosition()
     QFETCH(qint64, duration);
     QFETCH(qint64, position);
     QCOMPARE(seekPositionForSliderValue(value, duration), position);
+}
+
+void TestMainWindowHelpers::shownLength_data()
+{
+    QTest::addColumn<qint64>("position");
+    QTest::addColumn<qint64>("reported");
+    QTest::addColumn<int>("catalogueSeconds");
+    QTest::addColumn<qint64>("duration");
+    QTest::addColumn<qint64>("shownPos");
+    // An Ogg stream's estimate: the framework says 4 s, the song is at 12 s of its 200.
+    QTest::newRow("short estimate, catalogue knows")
+        << qint64(12000) << qint64(4000) << 200 << qint64(200000) << qint64(12000);
+    QTest::newRow("short estimate, catalogue does not")
+        << qint64(12000) << qint64(4000) << 0 << qint64(4000) << qint64(4000);
+    // Within a second of the end: reports race, the framework's figure stands.
+    QTest::newRow("at the end") << qint64(4500) << qint64(4000) << 200 << qint64(4000) << qint64(4000);
+    QTest::newRow("framework right") << qint64(3000) << qint64(4000) << 200 << qint64(4000) << qint64(3000);
+    QTest::newRow("length not known yet") << qint64(3000) << qint64(0) << 200 << qint64(0) << qint64(3000);
+}
+
+void TestMainWindowHelpers::shownLength()
+{
+    QFETCH(qint64, position);
+    QFETCH(qint64, reported);
+    QFETCH(int, catalogueSeconds);
+    QFETCH(qint64, duration);
+    QFETCH(qint64, shownPos);
+    const qint64 length = shownDuration(position, reported, catalogueSeconds);
+    QCOMPARE(length, duration);
+    QCOMPARE(shownPosition(position, length), shownPos);
 }
 
 void TestMainWindowHelpers::volumeIcon_data()

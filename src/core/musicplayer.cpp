@@ -10,6 +10,8 @@
 
 namespace {
 constexpr int PositionIntervalMs = 100;
+// How long a failed media pipeline is left to finish its reports before the next entry starts.
+constexpr int FailureSettleMs = 300;
 }
 
 MusicPlayer::MusicPlayer(QObject *parent)
@@ -22,7 +24,11 @@ MusicPlayer::MusicPlayer(QObject *parent)
     m_audioOutput->setVolume(m_volume / 100.0);
     m_positionTimer->setInterval(PositionIntervalMs);
 
-    connect(m_positionTimer, &QTimer::timeout, this, [this]() { emit positionChanged(m_mediaPlayer->position()); });
+    connect(m_positionTimer, &QTimer::timeout, this, [this]() {
+        const qint64 position = m_mediaPlayer->position();
+        noteProgress(position);
+        emit positionChanged(position);
+    });
     connect(m_mediaPlayer, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::onMediaStatusChanged);
     connect(m_mediaPlayer, &QMediaPlayer::positionChanged, this, &MusicPlayer::onPositionChanged);
     connect(m_mediaPlayer, &QMediaPlayer::durationChanged, this, &MusicPlayer::onDurationChanged);
@@ -50,6 +56,8 @@ void MusicPlayer::setPlaylist(const QList<Song> &songs)
 {
     m_playlist = songs;
     m_currentIndex = -1;
+    m_failedEntries.clear();
+    ++m_startSerial;
     generateShuffleOrder();
     emit playlistChanged();
 }
@@ -68,6 +76,7 @@ void MusicPlayer::removeFromPlaylist(int index)
         return;
 
     m_playlist.removeAt(index);
+    m_failedEntries.clear();
 
     if (m_playMode == Shuffle) {
         m_shuffleOrder.removeAll(index);
@@ -78,10 +87,20 @@ void MusicPlayer::removeFromPlaylist(int index)
     }
 
     if (index == m_currentIndex) {
-        if (!m_playlist.isEmpty()) {
-            play(index < m_playlist.size() ? index : m_playlist.size() - 1);
+        // The entry after the removed one plays, by the play mode: the follower in list order,
+        // wrapping except in Sequential, or the next of the shuffle order.
+        int target = -1;
+        if (m_playMode == Shuffle && !m_shuffleOrder.isEmpty())
+            target = m_shuffleOrder.takeFirst();
+        else if (index < m_playlist.size())
+            target = index;
+        else if (m_playMode != Sequential && !m_playlist.isEmpty())
+            target = 0;
+        if (target >= 0) {
+            play(target);
         } else {
             m_currentIndex = -1;
+            ++m_startSerial;
             m_mediaPlayer->stop();
             m_positionTimer->stop();
             emit songChanged(Song());
@@ -98,10 +117,30 @@ void MusicPlayer::clearPlaylist()
     m_playlist.clear();
     m_shuffleOrder.clear();
     m_currentIndex = -1;
+    m_failedEntries.clear();
+    ++m_startSerial;
     m_mediaPlayer->stop();
     m_positionTimer->stop();
     emit playlistChanged();
     emit songChanged(Song());
+}
+
+void MusicPlayer::playNext(int index)
+{
+    if (index < 0 || index >= m_playlist.size() || index == m_currentIndex)
+        return;
+    if (m_playMode == Shuffle) {
+        m_shuffleOrder.removeAll(index);
+        m_shuffleOrder.prepend(index);
+        return;
+    }
+    const Song song = m_playlist.takeAt(index);
+    m_failedEntries.clear();
+    if (index < m_currentIndex)
+        --m_currentIndex;
+    // With nothing current, the next start is entry 0.
+    m_playlist.insert(m_currentIndex + 1, song);
+    emit playlistChanged();
 }
 
 void MusicPlayer::play(int index)
@@ -121,10 +160,12 @@ void MusicPlayer::play(int index)
 
     // The entry becomes current before its path is checked: a failed start still moves the queue.
     m_currentIndex = index;
+    ++m_startSerial;
+    m_startPending = false;
     Song song = m_playlist.at(index);
 
     if (song.filePath.isEmpty()) {
-        emit error(tr("歌曲文件路径为空"));
+        fail(song, NoAudioFile, tr("歌曲文件路径为空"));
         return;
     }
 
@@ -147,7 +188,7 @@ void MusicPlayer::play(int index)
     } else {
         if (!CatalogueConfig::isSafeMediaPath(song.filePath)) {
             qWarning().noquote() << tr("拒绝播放媒体文件夹之外的路径:") << song.filePath;
-            emit error(tr("歌曲路径不在服务器的媒体文件夹内: %1").arg(song.filePath));
+            fail(song, BadAddress, tr("歌曲路径不在服务器的媒体文件夹内: %1").arg(song.filePath));
             return;
         }
         url = CatalogueConfig::mediaUrl(song.filePath);
@@ -155,12 +196,14 @@ void MusicPlayer::play(int index)
     }
 
     if (!url.isValid()) {
-        emit error(tr("无效的URL: ") + song.filePath);
+        fail(song, BadAddress, tr("无效的URL: ") + song.filePath);
         return;
     }
 
+    m_startedSong = song;
     emit songChanged(song);
     startSource(url);
+    m_startPending = true;
     m_positionTimer->start();
 }
 
@@ -185,6 +228,8 @@ void MusicPlayer::stop()
     m_mediaPlayer->stop();
     m_positionTimer->stop();
     m_currentIndex = -1;
+    m_startPending = false;
+    ++m_startSerial;
 }
 
 void MusicPlayer::next()
@@ -257,6 +302,8 @@ void MusicPlayer::onMediaStatusChanged(QMediaPlayer::MediaStatus status)
         return;
 
     if (m_playMode == SingleLoop) {
+        // A new start of the same entry: it is announced again once it plays.
+        m_startPending = true;
         m_mediaPlayer->setPosition(0);
         m_mediaPlayer->play();
         return;
@@ -266,7 +313,17 @@ void MusicPlayer::onMediaStatusChanged(QMediaPlayer::MediaStatus status)
 
 void MusicPlayer::onPositionChanged(qint64 position)
 {
+    noteProgress(position);
     emit positionChanged(position);
+}
+
+void MusicPlayer::noteProgress(qint64 position)
+{
+    if (!m_startPending || position <= 0 || m_reloading)
+        return;
+    m_startPending = false;
+    m_failedEntries.clear();
+    emit songStarted(m_startedSong);
 }
 
 void MusicPlayer::onDurationChanged(qint64 duration)
@@ -343,5 +400,65 @@ void MusicPlayer::onMediaError()
     if (m_reloading || m_errorReported)
         return;
     m_errorReported = true;
-    emit error(m_mediaPlayer->errorString());
+    m_startPending = false;
+
+    const Song song = currentSong();
+    const bool local = m_mediaPlayer->source().isLocalFile();
+    Failure reason = Unreadable;
+    switch (m_mediaPlayer->error()) {
+    case QMediaPlayer::AccessDeniedError:
+        reason = Refused;
+        break;
+    case QMediaPlayer::NetworkError:
+        reason = Unreachable;
+        break;
+    case QMediaPlayer::ResourceError:
+        // The framework says "resource" for a 404, a server gone and a stream it cannot type alike.
+        if (!local)
+            reason = Unreachable;
+        else if (!QFileInfo::exists(m_mediaPlayer->source().toLocalFile()))
+            reason = Missing;
+        break;
+    default:
+        if (local && !QFileInfo::exists(m_mediaPlayer->source().toLocalFile()))
+            reason = Missing;
+        break;
+    }
+    fail(song, reason, m_mediaPlayer->errorString());
+}
+
+void MusicPlayer::fail(const Song &song, Failure reason, const QString &detail)
+{
+    emit error(detail);
+    emit playbackFailed(song, reason);
+    m_failedEntries.insert(m_currentIndex);
+    // Not at once: the failed pipeline goes on reporting for a moment (one failure comes as up
+    // to four errors), and a source set meanwhile fails with it. A queue of failing entries also
+    // must not recurse through play().
+    const int serial = m_startSerial;
+    QTimer::singleShot(reason == NoAudioFile || reason == BadAddress ? 0 : FailureSettleMs, this,
+        [this, serial] { moveOnAfterFailure(serial); });
+}
+
+void MusicPlayer::moveOnAfterFailure(int serial)
+{
+    // The user started something else, or changed the queue, since the failure.
+    if (serial != m_startSerial || m_playlist.isEmpty())
+        return;
+    // The failed source is dropped first: its pipeline's late reports (one failure comes as up to
+    // four errors) must not be taken for a failure of the entry that follows.
+    m_reloading = true;
+    m_mediaPlayer->setSource(QUrl());
+    m_reloading = false;
+    if (m_failedEntries.size() >= m_playlist.size()) {
+        stop();
+        m_failedEntries.clear();
+        emit queueFailed();
+        return;
+    }
+    // Single loop would try the same entry again; a failure moves to the following one.
+    if (m_playMode == SingleLoop)
+        play((m_currentIndex + 1) % int(m_playlist.size()));
+    else
+        advance();
 }

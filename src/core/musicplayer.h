@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMediaPlayer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -22,6 +23,17 @@ public:
     enum PlayMode { Sequential = 0, ListLoop = 1, SingleLoop = 2, Shuffle = 3 };
     Q_ENUM(PlayMode)
 
+    // Why an entry could not be played; the window words it in the interface's language.
+    enum Failure {
+        NoAudioFile = 0, // the entry names no file
+        BadAddress = 1, // its path makes no valid address
+        Missing = 2, // a local file that does not exist
+        Unreachable = 3, // the server did not deliver it (404, server gone, network down)
+        Unreadable = 4, // damaged, or a format the media framework cannot decode
+        Refused = 5 // access denied
+    };
+    Q_ENUM(Failure)
+
     explicit MusicPlayer(QObject *parent = nullptr);
     ~MusicPlayer() override;
 
@@ -29,6 +41,8 @@ public:
     void addToPlaylist(const Song &song);
     void removeFromPlaylist(int index);
     void clearPlaylist();
+    // Moves entry `index` so that it plays after the current one (in Shuffle: first in the order).
+    void playNext(int index);
     const QList<Song> &playlist() const { return m_playlist; }
     int currentIndex() const { return m_currentIndex; }
     Song currentSong() const;
@@ -64,6 +78,13 @@ signals:
     void playModeChanged(MusicPlayer::PlayMode mode);
     void volumeChanged(int volume);
     void error(QString message);
+    // An entry really plays: once for each start (a new entry, a restart by single loop or by the
+    // user), never for a resume after a pause. A start that fails never sends it.
+    void songStarted(Song song);
+    // An entry could not be played; the player moves on by the play mode by itself.
+    void playbackFailed(Song song, MusicPlayer::Failure reason);
+    // Every entry of the queue failed in turn: playback has stopped.
+    void queueFailed();
 
 private slots:
     void onMediaStatusChanged(QMediaPlayer::MediaStatus status);
@@ -75,6 +96,9 @@ private:
     void advance();
     void startSource(const QUrl &url);
     void onMediaError();
+    void noteProgress(qint64 position);
+    void fail(const Song &song, Failure reason, const QString &detail);
+    void moveOnAfterFailure(int serial);
 
     QMediaPlayer *m_mediaPlayer;
     QAudioOutput *m_audioOutput;
@@ -88,4 +112,12 @@ private:
     bool m_errorReported = false;
     // True while the source is cleared to force a reload; the clearing's own signals are noise.
     bool m_reloading = false;
+    // Set at each start until the position first moves: then the start is announced.
+    bool m_startPending = false;
+    Song m_startedSong;
+    // Entries that failed since the last one that played; all of them means nothing here can play.
+    QSet<int> m_failedEntries;
+    // Counts starts and queue replacements, so a queued move-on after a failure that the user
+    // has overtaken does nothing.
+    int m_startSerial = 0;
 };

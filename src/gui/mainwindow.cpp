@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTimer>
 
@@ -122,7 +123,19 @@ void MainWindow::connectPages()
     connect(m_player, &MusicPlayer::playbackStateChanged, this, &MainWindow::onPlaybackStateChanged);
     connect(m_player, &MusicPlayer::playModeChanged, this, &MainWindow::onPlayModeChanged);
     connect(m_player, &MusicPlayer::playlistChanged, this, &MainWindow::onPlaylistChanged);
-    connect(m_player, &MusicPlayer::error, this, &MainWindow::onApiError);
+    // Playback failures are the player bar's non-modal business; the player moves on by itself.
+    connect(m_player, &MusicPlayer::playbackFailed, m_playerBar, &PlayerBar::showFailure);
+    connect(m_player, &MusicPlayer::queueFailed, m_playerBar, &PlayerBar::showQueueFailed);
+    // A play is counted for each real start, never for a resume.
+    connect(m_player, &MusicPlayer::songStarted, this, [this](const Song &song) {
+        if (song.id > 0)
+            m_apiClient->incrementPlayCount(song.id);
+    });
+    // Whatever shows another page (a search, a sidebar click) leaves the lyrics: the button follows.
+    connect(ui->centralStack, &QStackedWidget::currentChanged, this, [this](int index) {
+        const QSignalBlocker blocker(ui->lyricsToggleBtn);
+        ui->lyricsToggleBtn->setChecked(index == pageNumber(PageIndex::Lyrics));
+    });
     connect(m_apiClient, &ApiClient::error, this, &MainWindow::onApiError);
     connect(m_apiClient, &ApiClient::networkError, this, &MainWindow::onNetworkError);
 }
@@ -224,7 +237,7 @@ void MainWindow::onPlayPause()
         playSongs(m_catalogue->songs(), 0);
         return;
     }
-    m_player->play(-1);
+    m_player->resume();
 }
 
 void MainWindow::onPositionChanged(qint64 position)
@@ -245,8 +258,6 @@ void MainWindow::onSongChanged(const Song &song)
     updateLyrics();
     m_queue->highlightCurrent();
     m_catalogue->highlightSong(song.id);
-    if (song.id > 0)
-        m_apiClient->incrementPlayCount(song.id);
     updatePlayButtonIcon();
 }
 

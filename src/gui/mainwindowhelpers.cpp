@@ -62,6 +62,27 @@ qint64 seekPositionForSliderValue(int value, qint64 duration)
     return static_cast<qint64>(value / 1000.0 * static_cast<double>(duration));
 }
 
+bool reportedDurationIsWrong(qint64 position, qint64 reported, int catalogueSeconds)
+{
+    // A second of slack: position reports and the framework's duration are not taken together.
+    constexpr qint64 SlackMs = 1000;
+    return catalogueSeconds > 0 && reported > 0 && position > reported + SlackMs;
+}
+
+qint64 shownDuration(qint64 position, qint64 reported, int catalogueSeconds)
+{
+    if (reportedDurationIsWrong(position, reported, catalogueSeconds))
+        return qint64(catalogueSeconds) * 1000;
+    return reported;
+}
+
+qint64 shownPosition(qint64 position, qint64 duration)
+{
+    if (duration > 0 && position > duration)
+        return duration;
+    return qMax<qint64>(position, 0);
+}
+
 QString volumeIconPath(int volume)
 {
     if (volume <= 0)

@@ -25,6 +25,14 @@ QString formatTimeText(qint64 ms);
 int progressSliderValue(qint64 position, qint64 duration);
 // Milliseconds to seek to for a slider value, or -1 while the duration is unknown.
 qint64 seekPositionForSliderValue(int value, qint64 duration);
+// The song length to show: the media framework's, unless the catalogue knows the song's
+// (catalogueSeconds > 0) and the framework's figure is clearly shorter than the position reached
+// (an estimate from the start of an Ogg stream); then the catalogue's.
+qint64 shownDuration(qint64 position, qint64 reported, int catalogueSeconds);
+// True when the framework's length is clearly shorter than the position reached.
+bool reportedDurationIsWrong(qint64 position, qint64 reported, int catalogueSeconds);
+// The position to show: never past a known duration.
+qint64 shownPosition(qint64 position, qint64 duration);
 // Icon resource for a volume percentage: off at 0, down below 30, center below 60, else up.
 QString volumeIconPath(int volume);
 // Icon resource for a play mode value (MusicPlayer::PlayMode as int).

@@ -55,4 +55,31 @@ public:
         }
         return QString();
     }
+    // A status line for an entry that could not be played: the song named, the reason in words.
+    static QString playbackFailure(const Song &song, MusicPlayer::Failure reason)
+    {
+        QString why;
+        switch (reason) {
+        case MusicPlayer::NoAudioFile:
+            why = tr("这首歌没有音频文件");
+            break;
+        case MusicPlayer::BadAddress:
+            why = tr("音频地址无效");
+            break;
+        case MusicPlayer::Missing:
+            why = tr("找不到音频文件");
+            break;
+        case MusicPlayer::Unreachable:
+            why = tr("无法从服务器获取音频");
+            break;
+        case MusicPlayer::Unreadable:
+            why = tr("音频文件已损坏或格式不受支持");
+            break;
+        case MusicPlayer::Refused:
+            why = tr("没有读取音频的权限");
+            break;
+        }
+        return tr("无法播放“%1”：%2").arg(song.title, why);
+    }
+    static QString queueFailed() { return tr("播放列表中没有能播放的歌曲，已停止播放"); }
 };

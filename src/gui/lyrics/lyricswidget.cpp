@@ -35,41 +35,35 @@ LyricsWidget::LyricsWidget(QWidget *parent)
 
 void LyricsWidget::setLyrics(const QString &lrcText)
 {
-    m_lines.clear();
-    m_hasTimestamps = false;
+    m_lyrics = ParsedLyrics();
     m_currentLine = -1;
+    m_inGap = false;
     m_scrollOffset = 0; // a wheel offset belongs to the previous song
-    if (!lrcText.isEmpty()) {
-        ParsedLyrics parsed = parseLrc(lrcText);
-        m_lines = std::move(parsed.lines);
-        m_hasTimestamps = parsed.hasTimestamps;
-    }
+    if (!lrcText.isEmpty())
+        m_lyrics = parseLrc(lrcText);
     update();
 }
 
 void LyricsWidget::clear()
 {
-    m_lines.clear();
+    m_lyrics.lines.clear();
+    m_lyrics.gaps.clear();
     m_currentLine = -1;
+    m_inGap = false;
     m_scrollOffset = 0;
     update();
 }
 
 void LyricsWidget::updatePosition(qint64 positionMs)
 {
-    if (m_lines.isEmpty() || !m_hasTimestamps)
+    if (m_lyrics.lines.isEmpty() || !m_lyrics.hasTimestamps)
         return;
 
-    // Lines are not sorted: the current one is the last in text order whose time has come.
-    int current = -1;
-    for (int i = 0; i < m_lines.size(); ++i) {
-        const qint64 time = m_lines.at(i).time;
-        if (time >= 0 && time <= positionMs)
-            current = i;
-    }
-
-    if (current != m_currentLine) {
+    const int current = currentLyricLine(m_lyrics.lines, positionMs);
+    const bool gap = inLyricGap(m_lyrics, current, positionMs);
+    if (current != m_currentLine || gap != m_inGap) {
         m_currentLine = current;
+        m_inGap = gap;
         update();
     }
 }
@@ -77,11 +71,11 @@ void LyricsWidget::updatePosition(qint64 positionMs)
 QList<LyricRow> LyricsWidget::rowLayout() const
 {
     QList<LyricRow> rows;
-    if (m_lines.isEmpty())
+    if (m_lyrics.lines.isEmpty())
         return rows;
 
     const int c = m_currentLine;
-    const int n = int(m_lines.size());
+    const int n = int(m_lyrics.lines.size());
     const int first = c > RowsAroundCurrent ? c - RowsAroundCurrent : 0;
     const int rowsAbove = c > RowsAroundCurrent ? RowsAroundCurrent : c; // -1 with no current line
     const int last = c < 0 ? n - 1 : std::min(n - 1, c + RowsAroundCurrent);
@@ -93,10 +87,11 @@ QList<LyricRow> LyricsWidget::rowLayout() const
         LyricRow row;
         row.line = i;
         row.rect = QRect(SideMargin, y, width() - 2 * SideMargin, m_lineHeight);
-        if (i == c) {
+        if (i == c && !m_inGap) {
             row.colorRole = QPalette::Highlight;
             row.bold = true;
-        } else if (m_hasTimestamps && i < c) {
+        } else if (m_lyrics.hasTimestamps && i <= c) {
+            // Sung already; in a pause after it the current line is one of them too.
             row.colorRole = QPalette::Mid;
         } else {
             row.colorRole = QPalette::WindowText;
@@ -127,7 +122,7 @@ void LyricsWidget::paintEvent(QPaintEvent *)
     const QPalette &pal = palette();
     painter.fillRect(rect(), pal.color(QPalette::Current, QPalette::Window));
 
-    if (m_lines.isEmpty()) {
+    if (m_lyrics.lines.isEmpty()) {
         painter.setPen(pal.color(QPalette::Current, QPalette::PlaceholderText));
         painter.drawText(rect(), Qt::AlignCenter, tr("暂无歌词"));
         return;
@@ -140,7 +135,7 @@ void LyricsWidget::paintEvent(QPaintEvent *)
         font.setWeight(row.bold ? QFont::Bold : QFont::Normal);
         painter.setFont(font);
         painter.setPen(pal.color(QPalette::Current, row.colorRole));
-        painter.drawText(row.rect, Qt::AlignCenter | Qt::TextSingleLine, m_lines.at(row.line).text);
+        painter.drawText(row.rect, Qt::AlignCenter | Qt::TextSingleLine, m_lyrics.lines.at(row.line).text);
     }
 }
 

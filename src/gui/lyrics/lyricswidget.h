@@ -37,12 +37,15 @@ public:
     void updatePosition(qint64 positionMs);
 
     // Read-only views for the lyrics page and for tests.
-    const QList<LyricLine> &lines() const { return m_lines; }
+    const QList<LyricLine> &lines() const { return m_lyrics.lines; }
+    const ParsedLyrics &lyrics() const { return m_lyrics; }
     int currentLine() const { return m_currentLine; }
     int scrollOffset() const { return m_scrollOffset; }
     int lineHeight() const { return m_lineHeight; }
     int fontSize() const { return m_fontSize; }
-    bool hasTimestamps() const { return m_hasTimestamps; }
+    bool hasTimestamps() const { return m_lyrics.hasTimestamps; }
+    // In a pause of the song: the column stays at the current line, drawn as sung.
+    bool inGap() const { return m_inGap; }
 
     // The rows the next paint draws, top to bottom; empty when there are no lines.
     QList<LyricRow> rowLayout() const;
@@ -54,10 +57,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QList<LyricLine> m_lines;
+    ParsedLyrics m_lyrics;
     int m_currentLine = -1;
     int m_scrollOffset = 0;
     int m_lineHeight = 35;
     int m_fontSize = 16;
-    bool m_hasTimestamps = false;
+    bool m_inGap = false;
 };

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QSlider>
 
@@ -53,6 +54,22 @@ const char *const VolumePopupStyle
       " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #00e6b0, stop:1 #009970);"
       " border-radius: 2px;"
       "}";
+
+// A left click on the groove puts the handle under the pointer (and starts a drag there)
+// instead of stepping a page towards it.
+class JumpToClickStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(
+        StyleHint hint, const QStyleOption *option, const QWidget *widget, QStyleHintReturn *returnData) const override
+    {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 } // namespace
 
@@ -103,7 +120,15 @@ PlayerBar::PlayerBar(MusicPlayer *player, StatusLine *status, QMainWindow *windo
     connect(w.playButton, &QAbstractButton::clicked, this, &PlayerBar::playPauseClicked);
     connect(w.nextButton, &QAbstractButton::clicked, this, [this] { m_player->next(); });
     connect(w.previousButton, &QAbstractButton::clicked, this, [this] { m_player->previous(); });
-    connect(w.progressSlider, &QSlider::sliderMoved, this, [this](int value) { seekToSliderValue(value); });
+    // The slider owns the style: a proxy without a base follows the application's style.
+    auto *style = new JumpToClickStyle;
+    style->setParent(w.progressSlider);
+    w.progressSlider->setStyle(style);
+    // A drag shows where the handle is; the one seek happens when it is let go (a click is a
+    // press and a release at one point).
+    connect(w.progressSlider, &QSlider::sliderMoved, this, [this](int value) { showDraggedPosition(value); });
+    connect(w.progressSlider, &QSlider::sliderReleased, this,
+        [this] { seekToSliderValue(m_widgets.progressSlider->value()); });
     connect(w.modeButton, &QAbstractButton::clicked, this, [this] { cyclePlayMode(); });
 }
 
@@ -120,9 +145,47 @@ void PlayerBar::stop()
 
 void PlayerBar::seekToSliderValue(int value)
 {
-    const qint64 position = MainWindowHelpers::seekPositionForSliderValue(value, m_player->duration());
+    const qint64 position = MainWindowHelpers::seekPositionForSliderValue(value, duration());
     if (position >= 0)
         m_player->setPosition(position);
+}
+
+void PlayerBar::showDraggedPosition(int value)
+{
+    const qint64 length = duration();
+    const qint64 position = MainWindowHelpers::seekPositionForSliderValue(value, length);
+    if (position >= 0)
+        m_widgets.timeLabel->setText(timeText(position, length));
+}
+
+qint64 PlayerBar::duration() const
+{
+    const qint64 reported = m_player->duration();
+    const int catalogueSeconds = m_player->currentSong().duration;
+    if (m_useCatalogueDuration && catalogueSeconds > 0)
+        return qint64(catalogueSeconds) * 1000;
+    return reported;
+}
+
+QString PlayerBar::timeText(qint64 position, qint64 length) const
+{
+    return QStringLiteral("%1 / %2").arg(
+        MainWindowHelpers::formatTimeText(MainWindowHelpers::shownPosition(position, length)),
+        MainWindowHelpers::formatTimeText(length));
+}
+
+void PlayerBar::showFailure(const Song &song, MusicPlayer::Failure reason)
+{
+    m_status->show(WindowText::playbackFailure(song, reason));
+}
+
+void PlayerBar::showQueueFailed()
+{
+    m_status->show(WindowText::queueFailed());
+    updatePlayButtonIcon();
+    m_widgets.songLabel->setText(WindowText::notPlaying());
+    m_widgets.timeLabel->setText(NoTimeText);
+    m_widgets.progressSlider->setValue(0);
 }
 
 void PlayerBar::cyclePlayMode()
@@ -211,23 +274,29 @@ bool PlayerBar::showPosition(qint64 position)
     // While the user drags, the handle is theirs.
     if (m_widgets.progressSlider->isSliderDown())
         return false;
-    const qint64 duration = m_player->duration();
-    const int value = MainWindowHelpers::progressSliderValue(position, duration);
+    if (!m_useCatalogueDuration
+        && MainWindowHelpers::reportedDurationIsWrong(position, m_player->duration(), m_player->currentSong().duration))
+        m_useCatalogueDuration = true;
+    const qint64 length = duration();
+    const int value
+        = MainWindowHelpers::progressSliderValue(MainWindowHelpers::shownPosition(position, length), length);
     if (value >= 0)
         m_widgets.progressSlider->setValue(value);
-    m_widgets.timeLabel->setText(QStringLiteral("%1 / %2").arg(
-        MainWindowHelpers::formatTimeText(position), MainWindowHelpers::formatTimeText(duration)));
+    m_widgets.timeLabel->setText(timeText(position, length));
     return true;
 }
 
-void PlayerBar::showDuration(qint64 duration)
+void PlayerBar::showDuration(qint64 reported)
 {
-    m_widgets.timeLabel->setText(QStringLiteral("00:00 / %1").arg(MainWindowHelpers::formatTimeText(duration)));
+    const int catalogueSeconds = m_player->currentSong().duration;
+    const qint64 length = m_useCatalogueDuration && catalogueSeconds > 0 ? qint64(catalogueSeconds) * 1000 : reported;
+    m_widgets.timeLabel->setText(QStringLiteral("00:00 / %1").arg(MainWindowHelpers::formatTimeText(length)));
 }
 
 void PlayerBar::showSong(const Song &song)
 {
     qDebug() << WindowText::tr("updateCurrentSongUI 被调用 - 标题:") << song.title;
+    m_useCatalogueDuration = false;
     if (song.id > 0 || song.id == -1) {
         m_widgets.songLabel->setText(QStringLiteral("%1（%2）").arg(song.title, song.artist));
         m_window->setWindowTitle(QStringLiteral("%1 - %2").arg(WindowText::appName(), song.title));

@@ -46,6 +46,11 @@ public:
     void showDuration(qint64 duration);
     void showSong(const Song &song);
     void showPlayMode(MusicPlayer::PlayMode mode);
+    // Non-modal: the status line names the song and the reason; the player moves on by itself.
+    void showFailure(const Song &song, MusicPlayer::Failure reason);
+    void showQueueFailed();
+    // The length the bar shows and seeks by (see MainWindowHelpers::shownDuration).
+    qint64 duration() const;
     void updatePlayButtonIcon();
     void retranslate();
 
@@ -61,6 +66,8 @@ private:
     // A press anywhere on the window outside the pop-up closes it.
     void hideVolumePopupOutside(const QPoint &globalPos);
     void seekToSliderValue(int value);
+    void showDraggedPosition(int value);
+    QString timeText(qint64 position, qint64 duration) const;
     void cyclePlayMode();
 
     MusicPlayer *m_player;
@@ -69,4 +76,6 @@ private:
     Widgets m_widgets;
     QSlider *m_volumeSlider = nullptr;
     bool m_volumeSliderVisible = false;
+    // Set once the framework's length of the current song proved wrong; cleared by a new song.
+    bool m_useCatalogueDuration = false;
 };

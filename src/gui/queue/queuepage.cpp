@@ -6,9 +6,20 @@
 #include "windowtext.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
+
+namespace {
+
+const QString RowIcon = QStringLiteral(":/icons/music.svg");
+// Drawn in a green dark enough for the light rows and light enough for the dark ones (over 3:1
+// against both), where the dark sheet paints over the row tint.
+const QString PlayingRowIcon = QStringLiteral(":/icons/now-playing.svg");
+
+} // namespace
 
 QueuePage::QueuePage(MusicPlayer *player, StatusLine *status, QListWidget *list, QLabel *info,
     QAbstractButton *playAllButton, QAbstractButton *clearButton, QObject *parent)
@@ -30,6 +41,74 @@ QueuePage::QueuePage(MusicPlayer *player, StatusLine *status, QListWidget *list,
             emit playRequested(m_songs, 0);
     });
     connect(m_clearButton, &QAbstractButton::clicked, this, [this] { clear(); });
+
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &QueuePage::showRowMenu);
+    m_list->installEventFilter(this);
+}
+
+bool QueuePage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        QListWidgetItem *item = m_list->currentItem();
+        if (item && item->isSelected()) {
+            removeAt(item->data(ItemRole::ListIndex).toInt());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// A popup, not a blocking exec(), so the player and the tests go on while it is open.
+void QueuePage::showRowMenu(const QPoint &pos)
+{
+    QListWidgetItem *item = m_list->itemAt(pos);
+    if (!item)
+        return;
+    const int index = item->data(ItemRole::ListIndex).toInt();
+    auto *menu = new QMenu(m_list);
+    menu->setObjectName(QStringLiteral("queueRowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *play = menu->addAction(WindowText::tr("播放"));
+    QAction *next = menu->addAction(WindowText::tr("下一首播放"));
+    QAction *remove = menu->addAction(WindowText::tr("从播放列表移除"));
+    play->setObjectName(QStringLiteral("queuePlayAction"));
+    next->setObjectName(QStringLiteral("queuePlayNextAction"));
+    remove->setObjectName(QStringLiteral("queueRemoveAction"));
+    // The queue can change while the menu is open; the entry is found again by its song.
+    const Song song = m_songs.value(index);
+    auto entry = [this, index, song]() -> int {
+        const QList<Song> &queue = m_player->playlist();
+        if (index < queue.size() && queue.at(index).id == song.id && queue.at(index).filePath == song.filePath)
+            return index;
+        return -1;
+    };
+    connect(play, &QAction::triggered, this, [this, entry] {
+        const int i = entry();
+        if (i >= 0)
+            m_player->play(i);
+    });
+    connect(next, &QAction::triggered, this, [this, entry] {
+        const int i = entry();
+        if (i >= 0)
+            playNext(i);
+    });
+    connect(remove, &QAction::triggered, this, [this, entry] {
+        const int i = entry();
+        if (i >= 0)
+            removeAt(i);
+    });
+    menu->popup(m_list->viewport()->mapToGlobal(pos));
+}
+
+void QueuePage::markRow(QListWidgetItem *item, bool current)
+{
+    item->setBackground(current ? QBrush(CurrentRowColour) : QBrush(Qt::transparent));
+    item->setIcon(QIcon(current ? PlayingRowIcon : RowIcon));
+    QFont font = item->font();
+    font.setBold(current);
+    item->setFont(font);
 }
 
 void QueuePage::refresh()
@@ -37,12 +116,10 @@ void QueuePage::refresh()
     m_songs = m_player->playlist();
     m_list->clear();
     const int current = m_player->currentIndex();
-    const QIcon icon(QStringLiteral(":/icons/music.svg"));
     for (int i = 0; i < m_songs.size(); ++i) {
-        auto *item = new QListWidgetItem(icon, MainWindowHelpers::songRowText(m_songs.at(i)));
+        auto *item = new QListWidgetItem(MainWindowHelpers::songRowText(m_songs.at(i)));
         item->setData(ItemRole::ListIndex, i);
-        if (i == current)
-            item->setBackground(CurrentRowColour);
+        markRow(item, i == current);
         m_list->addItem(item);
     }
     m_info->setText(WindowText::songCount(m_songs.size()));
@@ -54,8 +131,7 @@ void QueuePage::highlightCurrent()
     const int current = m_player->currentIndex();
     for (int row = 0; row < m_list->count(); ++row) {
         QListWidgetItem *item = m_list->item(row);
-        const bool isCurrent = item->data(ItemRole::ListIndex).toInt() == current;
-        item->setBackground(isCurrent ? QBrush(CurrentRowColour) : QBrush(Qt::transparent));
+        markRow(item, item->data(ItemRole::ListIndex).toInt() == current);
     }
 }
 
@@ -69,6 +145,13 @@ void QueuePage::removeAt(int index)
 {
     m_player->removeFromPlaylist(index);
     m_status->show(WindowText::tr("已移除"));
+}
+
+void QueuePage::playNext(int index)
+{
+    const QString title = m_player->playlist().value(index).title;
+    m_player->playNext(index);
+    m_status->show(WindowText::tr("下一首播放: %1").arg(title));
 }
 
 void QueuePage::clear()

@@ -9,10 +9,13 @@ class MusicPlayer;
 class QAbstractButton;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
+class QMenu;
 class StatusLine;
 
-// The playlist page: the player's queue as rows, "play all" and "clear". It mirrors the queue
-// the player holds and never keeps one of its own.
+// The playlist page: the player's queue as rows, "play all" and "clear", a row menu (play,
+// remove, play next) and the Delete key. It mirrors the queue the player holds and never keeps
+// one of its own; the playing row carries a marker that reads in both themes.
 class QueuePage : public QObject
 {
     Q_OBJECT
@@ -29,14 +32,21 @@ public:
     // Adds a song at the end of the queue and says so.
     void append(const Song &song);
     void removeAt(int index);
+    void playNext(int index);
     void clear();
     void retranslate();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void playRequested(const QList<Song> &songs, int index);
     void countChanged();
 
 private:
+    void showRowMenu(const QPoint &pos);
+    void markRow(QListWidgetItem *item, bool current);
+
     MusicPlayer *m_player;
     StatusLine *m_status;
     QListWidget *m_list;

@@ -141,6 +141,50 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>这首歌没有音频文件</source>
+        <translation>the song has no audio file</translation>
+    </message>
+    <message>
+        <source>音频地址无效</source>
+        <translation>its audio address is not valid</translation>
+    </message>
+    <message>
+        <source>找不到音频文件</source>
+        <translation>the audio file was not found</translation>
+    </message>
+    <message>
+        <source>无法从服务器获取音频</source>
+        <translation>the server did not deliver the audio</translation>
+    </message>
+    <message>
+        <source>音频文件已损坏或格式不受支持</source>
+        <translation>the audio file is damaged or in a format that cannot be played</translation>
+    </message>
+    <message>
+        <source>没有读取音频的权限</source>
+        <translation>reading the audio was refused</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：%2</source>
+        <translation>Cannot play “%1”: %2</translation>
+    </message>
+    <message>
+        <source>播放列表中没有能播放的歌曲，已停止播放</source>
+        <translation>None of the songs in the playlist can be played; playback stopped</translation>
+    </message>
+    <message>
+        <source>下一首播放</source>
+        <translation>Play Next</translation>
+    </message>
+    <message>
+        <source>从播放列表移除</source>
+        <translation>Remove from Playlist</translation>
+    </message>
+    <message>
+        <source>下一首播放: %1</source>
+        <translation>Plays next: %1</translation>
+    </message>
+    <message>
         <source>维洛拉</source>
         <translation>Velora</translation>
     </message>

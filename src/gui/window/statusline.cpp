@@ -19,6 +19,11 @@ StatusLine::StatusLine(QLabel *label, QObject *parent)
 {
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &StatusLine::clear);
+    // A long message (a failure naming its song) is cut at the header's buttons instead of
+    // pushing them aside; its tool tip holds it whole. The stretch takes the header's free room.
+    QSizePolicy policy(QSizePolicy::Ignored, m_label->sizePolicy().verticalPolicy());
+    policy.setHorizontalStretch(1);
+    m_label->setSizePolicy(policy);
 }
 
 void StatusLine::show(const QString &message, bool isError, bool persistent)
@@ -26,6 +31,7 @@ void StatusLine::show(const QString &message, bool isError, bool persistent)
     m_message = message;
     m_persistent = persistent;
     m_label->setText(message);
+    m_label->setToolTip(message);
     m_timer->stop();
     if (!persistent)
         m_timer->start(StatusTimeoutMs);
@@ -41,14 +47,17 @@ void StatusLine::showNotice(const QString &message)
     if (m_persistent)
         return;
     m_label->setText(message);
+    m_label->setToolTip(message);
     m_timer->stop();
     m_timer->start(StatusTimeoutMs);
 }
 
 void StatusLine::clear()
 {
-    if (!m_persistent)
+    if (!m_persistent) {
         m_label->clear();
+        m_label->setToolTip(QString());
+    }
 }
 
 void StatusLine::retranslate()
