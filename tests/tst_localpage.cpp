@@ -1,4 +1,5 @@
 #include "localmusicmanager.h"
+#include "lyricswidget.h"
 #include "mainwindow.h"
 #include "modalboxcloser.h"
 #include "musicplayer.h"
@@ -8,6 +9,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -46,6 +49,8 @@ private slots:
     void removeDropsTheChosenEntry_data();
     void removeDropsTheChosenEntry();
     void clearEmptiesListAndKeepsScanFolder();
+    void localSongShowsItsLyrics_data();
+    void localSongShowsItsLyrics();
 
 private:
     // A window whose library is the scan of folder; returns once the rows are shown.
@@ -273,6 +278,49 @@ void TestLocalPage::filterMatchesTitleArtistOrAlbum()
         QCOMPARE(statusText(window), QStringLiteral("搜索本地: %1").arg(keyword));
         QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("centralStack"))->currentIndex(), 4);
     }
+}
+
+void TestLocalPage::localSongShowsItsLyrics_data()
+{
+    QTest::addColumn<QByteArray>("lrc"); // written beside the song; empty: no file
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("timed lyrics beside the song")
+        << QByteArray("[ti:Alpha]\n[00:00.10]first\n[00:00.50]second\n") << QStringList { "first", "second" };
+    QTest::newRow("plain lyrics beside the song") << QByteArray("just words\n") << QStringList { "just words" };
+    QTest::newRow("no lyrics") << QByteArray() << QStringList {};
+}
+
+// A local song's lyrics come from the file beside it: the lyrics page shows them when it plays.
+void TestLocalPage::localSongShowsItsLyrics()
+{
+    QFETCH(QByteArray, lrc);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    const QString audio = dir.filePath(QStringLiteral("song.flac"));
+    QVERIFY(writeTaggedAudio({ { audio, QStringLiteral("Alpha"), QStringLiteral("Ann"), QStringLiteral("One"), 1 } }));
+    if (!lrc.isEmpty()) {
+        QFile file(dir.filePath(QStringLiteral("song.lrc")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lrc);
+    }
+    MainWindow window;
+    auto *player = window.findChild<MusicPlayer *>();
+    LocalMusicFile local;
+    local.filePath = audio;
+    local.fileName = QStringLiteral("song.flac");
+    local.title = QStringLiteral("Alpha");
+    local.artist = QStringLiteral("Ann");
+    player->setPlaylist({ local.toSong() });
+    player->play(0);
+
+    auto *lyrics = window.findChild<LyricsWidget *>(QStringLiteral("lyricsWidget"));
+    QStringList shown;
+    for (const LyricLine &line : lyrics->lines())
+        shown.append(line.text);
+    QCOMPARE(shown, lines);
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lyricsTitle"))->text(),
+        lines.isEmpty() ? QStringLiteral("未播放") : QStringLiteral("Alpha"));
+    player->stop();
 }
 
 void TestLocalPage::playingARowQueuesTheShownList_data()

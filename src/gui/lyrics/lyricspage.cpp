@@ -3,6 +3,7 @@
 #include "cataloguepages.h"
 #include "lyricswidget.h"
 #include "musicplayer.h"
+#include "songfiles.h"
 #include "windowtext.h"
 
 #include <QLabel>
@@ -45,7 +46,17 @@ LyricsPage::LyricsPage(MusicPlayer *player, const CataloguePages *catalogue, QLa
 
 void LyricsPage::update()
 {
-    const Song song = m_player->currentSong();
+    Song song = m_player->currentSong();
+    // A local song's lyrics lie beside it or in its tags; read when it starts, not at the scan.
+    if (song.id == -1)
+        song.lyrics = SongFiles::findLyrics(song.filePath);
+    if (song.id == -1 && !song.lyrics.isEmpty()) {
+        m_title->setText(song.title);
+        m_artist->setText(WindowText::tr("演唱: ") + song.artist);
+        m_album->clear();
+        m_lyrics->setLyrics(song.lyrics);
+        return;
+    }
     if (song.id > 0 && !song.lyrics.isEmpty()) {
         m_title->setText(song.title);
         m_artist->setText(WindowText::tr("演唱: ") + song.artist);
