@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config ccache git openssl
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev libqt6svg6
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-psql
+    libqt6sql6-sqlite libqt6sql6-psql
     libtag1-dev libgl-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav glib-networking
     ffmpeg sox xvfb x11-apps x11-utils imagemagick xauth
