@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 LatestTagMs = (99 * 60 + 99) * 1000 + 990;
+constexpr qint64 LatestTagMs = LatestLrcTagMs + MaxLrcOffsetMs;
 
 } // namespace
 

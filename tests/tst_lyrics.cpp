@@ -218,6 +218,8 @@ void TestLyrics::parse_data()
         << "[offset:-250]\n[00:02.00]a" << Times { 2250 } << QStringList { "a" } << true;
     QTest::newRow("offset: never before the start")
         << "[00:01.00]a\n[offset:3000]" << Times { 0 } << QStringList { "a" } << true;
+    QTest::newRow("offset: beyond a day is ignored")
+        << "[offset:-9223372036854775808]\n[00:01.00]a" << Times { 1000 } << QStringList { "a" } << true;
     QTest::newRow("offset: not a number")
         << "[offset:soon]\n[00:01.00]a" << Times { 1000 } << QStringList { "a" } << true;
     QTest::newRow("text trimmed") << "  [00:01.00]   spaced out  " << Times { 1000 } << QStringList { "spaced out" }

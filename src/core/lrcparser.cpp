@@ -88,7 +88,7 @@ ParsedLyrics parseLrc(const QString &lrcText)
 
     bool ok = false;
     const qint64 offset = parsed.metadata.value(QStringLiteral("offset")).toLongLong(&ok);
-    parsed.offsetMs = ok ? offset : 0;
+    parsed.offsetMs = ok && offset >= -MaxLrcOffsetMs && offset <= MaxLrcOffsetMs ? offset : 0;
     auto shifted = [&parsed](qint64 time) { return time < 0 ? time : std::max<qint64>(0, time - parsed.offsetMs); };
 
     std::stable_sort(pending.begin(), pending.end(),

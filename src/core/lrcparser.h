@@ -25,6 +25,12 @@ struct ParsedLyrics
     bool hasTimestamps = false; // a valid time tag was seen, even one without text
 };
 
+// The latest time a tag can name ("[999:99.999]"), and the largest offset taken either way (a
+// day); a larger offset is nonsense and ignored. Every parsed time lies in 0..LatestLrcTagMs +
+// MaxLrcOffsetMs.
+constexpr qint64 LatestLrcTagMs = (999 * 60 + 99) * 1000 + 999;
+constexpr qint64 MaxLrcOffsetMs = 24 * 60 * 60 * 1000;
+
 // Parses LRC text. Time tags are "[m:ss]", "[m:ss.f]", "[m:ss.ff]" or "[m:ss.fff]" (a colon may
 // stand for the point; minutes of one to three digits), several may lead one line; a line made of
 // one "[key:value]" tag is metadata and never sung. Blank lines are dropped, text trimmed.
