@@ -92,16 +92,24 @@ int main(int argc, char **argv)
         return 2;
     QJsonArray songs;
     for (int i = 0; i < songCount; ++i) {
-        const QString path = dir.filePath(QStringLiteral("song%1.wav").arg(i, 4, 10, QLatin1Char('0')));
+        const QString name = QStringLiteral("song%1.wav").arg(i, 4, 10, QLatin1Char('0'));
+        const QString path = dir.filePath(name);
         if (!writeWav(path, SongMs))
             return 2;
         songs.append(QJsonObject { { QStringLiteral("id"), i + 1 }, { QStringLiteral("album_id"), 1 },
             { QStringLiteral("title"), QStringLiteral("Soak %1").arg(i) },
             { QStringLiteral("artist"), QStringLiteral("Band") }, { QStringLiteral("duration"), 1 },
-            { QStringLiteral("file_path"), path }, { QStringLiteral("lyrics"), lyricsFor(i) } });
+            { QStringLiteral("file_path"), name }, { QStringLiteral("lyrics"), lyricsFor(i) } });
     }
     TestHttpServer catalogue;
-    catalogue.setHandler([&songs](const TestHttpServer::Request &request) { return catalogueReply(request, songs); });
+    // Catalogue songs name files in the server's media folder, beside its API, so the same files
+    // are served from there.
+    catalogue.setHandler([&songs, &dir](const TestHttpServer::Request &request) {
+        const QString path = request.url.path();
+        if (path.startsWith(QLatin1String("/music/")) && path != QLatin1String("/music/api.php"))
+            return TestHttpServer::file(dir.filePath(path.mid(7)), "audio/wav");
+        return catalogueReply(request, songs);
+    });
     // The server's log of requests is not needed here, and would grow with the run.
     QObject::connect(&catalogue, &TestHttpServer::requestReceived, &catalogue, &TestHttpServer::clearRequests);
     if (!catalogue.start())
