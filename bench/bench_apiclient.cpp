@@ -1,14 +1,13 @@
 // Catalogue client figures: the time from request to callback for song lists of growing size,
 // served from 127.0.0.1, and the share of it spent turning JSON into records.
 #include "apiclient.h"
+#include "testhttpserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTextStream>
 
 #include <algorithm>
@@ -33,34 +32,6 @@ QByteArray songList(int count)
     return QJsonDocument(rows).toJson(QJsonDocument::Compact);
 }
 
-// Answers every request with the current body; one request per connection.
-class Server : public QObject
-{
-public:
-    QByteArray body;
-    bool listen()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (!socket->readAll().contains("\r\n\r\n"))
-                        return;
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-                                  "Content-Length: "
-                        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                    socket->disconnectFromHost();
-                });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-        return m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    quint16 port() const { return m_server.serverPort(); }
-
-private:
-    QTcpServer m_server;
-};
-
 void quietLog(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type != QtDebugMsg)
@@ -73,15 +44,18 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(quietLog);
-    Server server;
-    if (!server.listen())
+    // Every request gets the current list.
+    QByteArray body;
+    TestHttpServer server;
+    server.setHandler([&body](const TestHttpServer::Request &) { return TestHttpServer::json(body); });
+    if (!server.start())
         return 1;
-    qputenv("VELORA_SERVER_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(server.port()));
+    qputenv("VELORA_SERVER_URL", server.baseUrl().toEncoded());
     ApiClient client;
     QTextStream out(stdout);
     out << "songs\tbytes\trequest-to-callback ms (median of 5)\tparse-only ms\n";
     for (int count : { 100, 1000, 10000, 50000 }) {
-        server.body = songList(count);
+        body = songList(count);
         QList<qint64> runs;
         for (int run = 0; run < 5; ++run) {
             QEventLoop loop;
@@ -102,11 +76,11 @@ int main(int argc, char **argv)
         std::sort(runs.begin(), runs.end());
         QElapsedTimer parse;
         parse.start();
-        const QJsonArray rows = QJsonDocument::fromJson(server.body).array();
+        const QJsonArray rows = QJsonDocument::fromJson(body).array();
         QList<Song> songs;
         for (const QJsonValue &row : rows)
             songs.append(Song::fromJson(row.toObject()));
-        out << count << '\t' << server.body.size() << '\t' << runs.at(2) << '\t' << parse.elapsed() << Qt::endl;
+        out << count << '\t' << body.size() << '\t' << runs.at(2) << '\t' << parse.elapsed() << Qt::endl;
     }
     return 0;
 }

@@ -6,25 +6,23 @@
 // Run through scripts/soak.sh, which gives it a private, headless environment.
 #include "localmusicmanager.h"
 #include "mainwindow.h"
+#include "modalboxcloser.h"
 #include "musicplayer.h"
+#include "testhttpserver.h"
+#include "wavwriter.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QStackedWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrlQuery>
-#include <QtEndian>
 
 #include <cstdio>
 
@@ -47,39 +45,6 @@ long residentKb()
     return -1;
 }
 
-// 8 kHz mono 16-bit silence with a faint tone, enough for the media framework to play.
-bool writeSong(const QString &path, int ms, int pitch)
-{
-    const int samples = 8 * ms;
-    QByteArray pcm(samples * 2, Qt::Uninitialized);
-    for (int i = 0; i < samples; ++i)
-        qToLittleEndian<qint16>(qint16(((i * pitch) % 64 - 32) * 8), pcm.data() + 2 * i);
-    QByteArray head("RIFF");
-    const auto append32 = [&head](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        head.append(b, 4);
-    };
-    const auto append16 = [&head](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        head.append(b, 2);
-    };
-    append32(quint32(36 + pcm.size()));
-    head += "WAVEfmt ";
-    append32(16);
-    append16(1);
-    append16(1);
-    append32(8000);
-    append32(16000);
-    append16(2);
-    append16(16);
-    head += "data";
-    append32(quint32(pcm.size()));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(head + pcm) == head.size() + pcm.size();
-}
-
 QString lyricsFor(int song)
 {
     QString text = QStringLiteral("[ti:Soak %1]\n").arg(song);
@@ -92,59 +57,24 @@ QString lyricsFor(int song)
 }
 
 // Just enough of the catalogue for the window: the albums, every song, and play counts.
-class SoakCatalogue : public QObject
+TestHttpServer::Response catalogueReply(const TestHttpServer::Request &request, const QJsonArray &songs)
 {
-public:
-    explicit SoakCatalogue(const QJsonArray &songs)
-        : m_songs(songs)
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
+    const QString action = QUrlQuery(request.url).queryItemValue(QStringLiteral("action"));
+    QJsonDocument reply;
+    if (action == QLatin1String("getAlbums")) {
+        reply = QJsonDocument(QJsonObject { { QStringLiteral("albums"),
+            QJsonArray { QJsonObject { { QStringLiteral("id"), 1 }, { QStringLiteral("name"), QStringLiteral("Soak") },
+                { QStringLiteral("artist"), QStringLiteral("Band") },
+                { QStringLiteral("song_count"), songs.size() } } } } });
+    } else if (action == QLatin1String("getSongs") || action == QLatin1String("getSongRanking")) {
+        reply = QJsonDocument(QJsonObject { { QStringLiteral("songs"), songs } });
+    } else if (action == QLatin1String("incrementPlayCount")) {
+        reply = QJsonDocument(QJsonObject { { QStringLiteral("success"), true } });
+    } else {
+        reply = QJsonDocument(QJsonArray());
     }
-
-    bool start() { return m_server.listen(QHostAddress::LocalHost, 0); }
-    quint16 port() const { return m_server.serverPort(); }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        QByteArray &pending = m_pending[socket];
-        pending += socket->readAll();
-        const qsizetype end = pending.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray target = pending.left(pending.indexOf('\r')).split(' ').value(1);
-        m_pending.remove(socket);
-        const QString action
-            = QUrlQuery(QUrl(QString::fromLatin1(target)).query()).queryItemValue(QStringLiteral("action"));
-        QJsonDocument reply;
-        if (action == QLatin1String("getAlbums")) {
-            reply = QJsonDocument(QJsonObject { { QStringLiteral("albums"),
-                QJsonArray {
-                    QJsonObject { { QStringLiteral("id"), 1 }, { QStringLiteral("name"), QStringLiteral("Soak") },
-                        { QStringLiteral("artist"), QStringLiteral("Band") },
-                        { QStringLiteral("song_count"), m_songs.size() } } } } });
-        } else if (action == QLatin1String("getSongs") || action == QLatin1String("getSongRanking")) {
-            reply = QJsonDocument(QJsonObject { { QStringLiteral("songs"), m_songs } });
-        } else if (action == QLatin1String("incrementPlayCount")) {
-            reply = QJsonDocument(QJsonObject { { QStringLiteral("success"), true } });
-        } else {
-            reply = QJsonDocument(QJsonArray());
-        }
-        const QByteArray body = reply.toJson(QJsonDocument::Compact);
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: "
-            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QJsonArray m_songs;
-    QHash<QTcpSocket *, QByteArray> m_pending;
-};
+    return TestHttpServer::json(reply.toJson(QJsonDocument::Compact));
+}
 
 } // namespace
 
@@ -162,18 +92,29 @@ int main(int argc, char **argv)
         return 2;
     QJsonArray songs;
     for (int i = 0; i < songCount; ++i) {
-        const QString path = dir.filePath(QStringLiteral("song%1.wav").arg(i, 4, 10, QLatin1Char('0')));
-        if (!writeSong(path, SongMs, 1 + i % 7))
+        const QString name = QStringLiteral("song%1.wav").arg(i, 4, 10, QLatin1Char('0'));
+        const QString path = dir.filePath(name);
+        if (!writeWav(path, SongMs))
             return 2;
         songs.append(QJsonObject { { QStringLiteral("id"), i + 1 }, { QStringLiteral("album_id"), 1 },
             { QStringLiteral("title"), QStringLiteral("Soak %1").arg(i) },
             { QStringLiteral("artist"), QStringLiteral("Band") }, { QStringLiteral("duration"), 1 },
-            { QStringLiteral("file_path"), path }, { QStringLiteral("lyrics"), lyricsFor(i) } });
+            { QStringLiteral("file_path"), name }, { QStringLiteral("lyrics"), lyricsFor(i) } });
     }
-    SoakCatalogue catalogue(songs);
+    TestHttpServer catalogue;
+    // Catalogue songs name files in the server's media folder, beside its API, so the same files
+    // are served from there.
+    catalogue.setHandler([&songs, &dir](const TestHttpServer::Request &request) {
+        const QString path = request.url.path();
+        if (path.startsWith(QLatin1String("/music/")) && path != QLatin1String("/music/api.php"))
+            return TestHttpServer::file(dir.filePath(path.mid(7)), "audio/wav");
+        return catalogueReply(request, songs);
+    });
+    // The server's log of requests is not needed here, and would grow with the run.
+    QObject::connect(&catalogue, &TestHttpServer::requestReceived, &catalogue, &TestHttpServer::clearRequests);
     if (!catalogue.start())
         return 2;
-    qputenv("VELORA_SERVER_URL", "http://127.0.0.1:" + QByteArray::number(catalogue.port()));
+    qputenv("VELORA_SERVER_URL", catalogue.baseUrl().toEncoded());
 
     int errors = 0;
     int positionReports = 0;
@@ -195,16 +136,10 @@ int main(int argc, char **argv)
     QObject::connect(player, &MusicPlayer::songChanged, &app, [&songChanges] { ++songChanges; });
 
     // Any message box in a soak is an error the user would have seen; note it and close it.
-    QTimer boxWatch;
-    boxWatch.setInterval(50);
-    QObject::connect(&boxWatch, &QTimer::timeout, &app, [&errors] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            ++errors;
-            std::fprintf(stderr, "message box: %s\n", qPrintable(box->text()));
-            box->done(QMessageBox::Ok);
-        }
-    });
-    boxWatch.start();
+    ModalBoxCloser boxes;
+    boxes.setAnswer(QMessageBox::Ok);
+    boxes.start();
+    const auto errorCount = [&errors, &boxes] { return errors + boxes.count(); };
 
     // The library page gets the same songs by a scan.
     window->setFolderChooser([&dir](QWidget *) { return dir.path(); });
@@ -226,7 +161,7 @@ int main(int argc, char **argv)
     sampler.setInterval(SampleIntervalMs);
     QObject::connect(&sampler, &QTimer::timeout, &app, [&] {
         std::printf("%6.1f s  rss %ld kB  songs %d  position reports %d  errors %d\n", clock.elapsed() / 1000.0,
-            residentKb(), songChanges, positionReports, errors);
+            residentKb(), songChanges, positionReports, errorCount());
         std::fflush(stdout);
     });
 
@@ -267,6 +202,10 @@ int main(int argc, char **argv)
 
     app.exec();
     const long endKb = residentKb();
+    boxes.stop();
+    for (const QString &text : boxes.texts())
+        std::fprintf(stderr, "message box: %s\n", qPrintable(text));
+    errors = errorCount();
     const double loops = double(songChanges) / songCount;
     delete window;
 

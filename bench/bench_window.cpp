@@ -4,14 +4,13 @@
 // Also prints the longest time the event loop was held during the load (the longest freeze).
 // Usage: bench_window [albums] [songs]   (default 300 albums, 5000 songs; try 300 50000)
 #include "mainwindow.h"
+#include "testhttpserver.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QListWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
@@ -63,41 +62,23 @@ QByteArray coverPng()
     return png;
 }
 
-// Just enough HTTP/1.1 for the window's GET requests.
-class CatalogueServer : public QTcpServer
+// Just enough of the catalogue for the window's GET requests.
+TestHttpServer::Response catalogueReply(
+    const TestHttpServer::Request &request, const QByteArray &albums, const QByteArray &songs, const QByteArray &cover)
 {
-public:
-    QByteArray albums, songs, cover;
-
-protected:
-    void incomingConnection(qintptr handle) override
-    {
-        auto *socket = new QTcpSocket(this);
-        socket->setSocketDescriptor(handle);
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            const QByteArray head = socket->peek(socket->bytesAvailable());
-            if (!head.contains("\r\n\r\n"))
-                return;
-            socket->readAll();
-            const QUrl url = QUrl::fromEncoded(head.split(' ').value(1));
-            const QString action = QUrlQuery(url).queryItemValue(QStringLiteral("action"));
-            QByteArray body = "[]";
-            QByteArray type = "application/json";
-            if (url.path().startsWith(QLatin1String("/music/covers/"))) {
-                body = cover;
-                type = "image/png";
-            } else if (action == QLatin1String("getAlbums")) {
-                body = albums;
-            } else if (action == QLatin1String("getSongs")) {
-                body = songs;
-            }
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type
-                + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-            socket->disconnectFromHost();
-        });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    if (request.url.path().startsWith(QLatin1String("/music/covers/"))) {
+        TestHttpServer::Response reply;
+        reply.contentType = "image/png";
+        reply.body = cover;
+        return reply;
     }
-};
+    const QString action = QUrlQuery(request.url).queryItemValue(QStringLiteral("action"));
+    if (action == QLatin1String("getAlbums"))
+        return TestHttpServer::json(albums);
+    if (action == QLatin1String("getSongs"))
+        return TestHttpServer::json(songs);
+    return TestHttpServer::json("[]");
+}
 
 // Measures the longest gap between turns of the event loop: a timer due every few
 // milliseconds runs late by however long anything else held the loop.
@@ -135,13 +116,13 @@ int main(int argc, char **argv)
     const int albums = argc > 1 ? QByteArray(argv[1]).toInt() : 300;
     const int songs = argc > 2 ? QByteArray(argv[2]).toInt() : 5000;
 
-    CatalogueServer server;
-    server.albums = albumsJson(albums);
-    server.songs = songsJson(songs, albums);
-    server.cover = coverPng();
-    if (!server.listen(QHostAddress::LocalHost, 0))
+    TestHttpServer server;
+    server.setHandler(
+        [albumsBody = albumsJson(albums), songsBody = songsJson(songs, albums), cover = coverPng()](
+            const TestHttpServer::Request &request) { return catalogueReply(request, albumsBody, songsBody, cover); });
+    if (!server.start())
         return 1;
-    qputenv("VELORA_SERVER_URL", QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()).toUtf8());
+    qputenv("VELORA_SERVER_URL", server.baseUrl().toEncoded());
     qSetMessagePattern(QStringLiteral("%{if-critical}%{message}%{endif}"));
 
     QElapsedTimer clock;
