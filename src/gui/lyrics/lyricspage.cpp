@@ -50,18 +50,16 @@ void LyricsPage::update()
     // A local song's lyrics lie beside it or in its tags; read when it starts, not at the scan.
     if (song.id == -1)
         song.lyrics = SongFiles::findLyrics(song.filePath);
-    if (song.id == -1 && !song.lyrics.isEmpty()) {
-        m_title->setText(song.title);
-        m_artist->setText(WindowText::tr("演唱: ") + song.artist);
-        m_album->clear();
-        m_lyrics->setLyrics(song.lyrics);
-        return;
-    }
-    if (song.id > 0 && !song.lyrics.isEmpty()) {
+    if ((song.id > 0 || song.id == -1) && !song.lyrics.isEmpty()) {
         m_title->setText(song.title);
         m_artist->setText(WindowText::tr("演唱: ") + song.artist);
         m_lyrics->setLyrics(song.lyrics);
-        // An album not among the loaded ones leaves the previous album name in place.
+        // A local song has no catalogue album; an album not among the loaded ones leaves the
+        // previous album name in place.
+        if (song.id == -1) {
+            m_album->clear();
+            return;
+        }
         for (const Album &album : m_catalogue->albums()) {
             if (album.id == song.albumId) {
                 m_album->setText(WindowText::tr("专辑: ") + album.name);
