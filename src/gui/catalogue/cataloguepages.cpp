@@ -251,6 +251,13 @@ void CataloguePages::loadCover(QListWidgetItem *item, const QString &coverPath)
     });
 }
 
+const Album *CataloguePages::findAlbum(int albumId) const
+{
+    const auto it = std::find_if(
+        m_albums.cbegin(), m_albums.cend(), [albumId](const Album &album) { return album.id == albumId; });
+    return it == m_albums.cend() ? nullptr : &*it;
+}
+
 void CataloguePages::loadAlbumSongs(int albumId)
 {
     m_client->getSongs(albumId, [this](const QList<Song> &songs) {

@@ -23,6 +23,8 @@ public:
         ApiClient *client, StatusLine *status, QListWidget *albumList, QListWidget *songList, QObject *parent);
 
     const QList<Album> &albums() const { return m_albums; }
+    // The loaded album with this id, or nullptr; valid until the next catalogue load.
+    const Album *findAlbum(int albumId) const;
     const QList<Song> &songs() const { return m_songs; }
     bool containsSong(int songId) const;
     // The catalogue song with this id; an invalid song (id 0) when there is none.

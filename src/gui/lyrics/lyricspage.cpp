@@ -60,12 +60,8 @@ void LyricsPage::update()
             m_album->clear();
             return;
         }
-        for (const Album &album : m_catalogue->albums()) {
-            if (album.id == song.albumId) {
-                m_album->setText(WindowText::tr("专辑: ") + album.name);
-                break;
-            }
-        }
+        if (const Album *album = m_catalogue->findAlbum(song.albumId))
+            m_album->setText(WindowText::tr("专辑: ") + album->name);
         return;
     }
     m_lyrics->clear();

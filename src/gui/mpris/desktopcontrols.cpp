@@ -39,13 +39,10 @@ void DesktopControls::updateDetails()
         m_service->setTrackDetails(QString(), localCoverFile(song.filePath, cache));
         return;
     }
-    for (const Album &album : m_catalogue->albums()) {
-        if (album.id != song.albumId)
-            continue;
+    if (const Album *album = m_catalogue->findAlbum(song.albumId)) {
         // An invalid address (a cover path outside the media folder) is simply not offered.
-        const QUrl cover = album.cover.isEmpty() ? QUrl() : CatalogueConfig::mediaUrl(album.cover);
-        m_service->setTrackDetails(album.name, cover);
-        return;
+        const QUrl cover = album->cover.isEmpty() ? QUrl() : CatalogueConfig::mediaUrl(album->cover);
+        m_service->setTrackDetails(album->name, cover);
     }
 }
 
