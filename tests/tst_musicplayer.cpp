@@ -6,6 +6,7 @@
 #include <QAudioOutput>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -192,7 +193,7 @@ void TestMusicPlayer::initialState()
     QVERIFY(timer);
     QCOMPARE(timer->interval(), 100);
     QVERIFY(!timer->isActive());
-    QAudioOutput *output = player.findChild<QAudioOutput *>(QString(), Qt::FindDirectChildrenOnly);
+    QAudioOutput *output = player.findChild<QAudioOutput *>();
     QVERIFY(output);
     QCOMPARE(output->volume(), 0.8f);
 }
@@ -555,7 +556,7 @@ void TestMusicPlayer::setVolume()
     MusicPlayer player;
     player.setVolume(input);
     QCOMPARE(player.volume(), stored);
-    QAudioOutput *output = player.findChild<QAudioOutput *>(QString(), Qt::FindDirectChildrenOnly);
+    QAudioOutput *output = player.findChild<QAudioOutput *>();
     QVERIFY(output);
     QCOMPARE(output->volume(), float(stored / 100.0));
 }
@@ -944,6 +945,9 @@ void TestMusicPlayer::mediaErrorReportedOnceAndMovesOn()
     player.setPlayMode(MusicPlayer::Sequential);
     player.setPlaylist(
         { makeSong(network ? 9 : -1, QStringLiteral("bad"), path), makeSong(-1, QStringLiteral("good"), m_longWav) });
+    player.setVolume(37);
+    QPointer<QMediaPlayer> failedBackend = player.findChild<QMediaPlayer *>();
+    QVERIFY(failedBackend);
     SignalTrace trace(&player);
     player.play(0);
     QCOMPARE(trace.titles(), QStringList { QStringLiteral("bad") });
@@ -951,6 +955,11 @@ void TestMusicPlayer::mediaErrorReportedOnceAndMovesOn()
     QVERIFY(!trace.errors.first().isEmpty());
     QCOMPARE(trace.failed, QStringList { QStringLiteral("bad") });
     QCOMPARE(trace.reasons, QList<MusicPlayer::Failure> { MusicPlayer::Failure(reason) });
+    // The failed backend is not reused (stopping or reloading it blocks for a second) but
+    // replaced, and the replacement plays at the volume the user set.
+    QTRY_VERIFY(!failedBackend);
+    QCOMPARE(player.findChildren<QMediaPlayer *>().size(), 1);
+    QCOMPARE(player.findChild<QAudioOutput *>()->volume(), 0.37f);
     if (network)
         QVERIFY(!server.requests().isEmpty());
 

@@ -16,24 +16,42 @@ constexpr int FailureSettleMs = 300;
 
 MusicPlayer::MusicPlayer(QObject *parent)
     : QObject(parent)
-    , m_mediaPlayer(new QMediaPlayer(this))
-    , m_audioOutput(new QAudioOutput(this))
     , m_positionTimer(new QTimer(this))
 {
-    m_mediaPlayer->setAudioOutput(m_audioOutput);
-    m_audioOutput->setVolume(m_volume / 100.0);
     m_positionTimer->setInterval(PositionIntervalMs);
-
     connect(m_positionTimer, &QTimer::timeout, this, [this]() {
         const qint64 position = m_mediaPlayer->position();
         noteProgress(position);
         emit positionChanged(position);
     });
+    attachMediaPlayer();
+}
+
+void MusicPlayer::attachMediaPlayer()
+{
+    m_mediaPlayer = new QMediaPlayer(this);
+    m_audioOutput = new QAudioOutput(m_mediaPlayer);
+    m_mediaPlayer->setAudioOutput(m_audioOutput);
+    m_audioOutput->setVolume(m_volume / 100.0);
     connect(m_mediaPlayer, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::onMediaStatusChanged);
     connect(m_mediaPlayer, &QMediaPlayer::positionChanged, this, &MusicPlayer::onPositionChanged);
     connect(m_mediaPlayer, &QMediaPlayer::durationChanged, this, &MusicPlayer::onDurationChanged);
     connect(m_mediaPlayer, &QMediaPlayer::errorOccurred, this, &MusicPlayer::onMediaError);
     connect(m_mediaPlayer, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::playbackStateChanged);
+}
+
+void MusicPlayer::replaceFailedMediaPlayer()
+{
+    // A failed GStreamer pipeline stays "playing", and the next stop or source change on it waits
+    // a full second for a state it never reaches: every next, play or quit after a failure froze
+    // the window. Destroying it costs nothing, so the failed one goes and a fresh one takes over.
+    // Not deleted at once: this runs inside its own error report.
+    QMediaPlayer *failed = m_mediaPlayer;
+    disconnect(failed, nullptr, this, nullptr);
+    failed->deleteLater();
+    attachMediaPlayer();
+    if (failed->playbackState() != QMediaPlayer::StoppedState)
+        emit playbackStateChanged(QMediaPlayer::StoppedState);
 }
 
 MusicPlayer::~MusicPlayer()
@@ -424,7 +442,10 @@ void MusicPlayer::onMediaError()
             reason = Missing;
         break;
     }
-    fail(song, reason, m_mediaPlayer->errorString());
+    const QString detail = m_mediaPlayer->errorString();
+    m_positionTimer->stop();
+    replaceFailedMediaPlayer();
+    fail(song, reason, detail);
 }
 
 void MusicPlayer::fail(const Song &song, Failure reason, const QString &detail)

@@ -99,9 +99,11 @@ private:
     void noteProgress(qint64 position);
     void fail(const Song &song, Failure reason, const QString &detail);
     void moveOnAfterFailure(int serial);
+    void attachMediaPlayer();
+    void replaceFailedMediaPlayer();
 
-    QMediaPlayer *m_mediaPlayer;
-    QAudioOutput *m_audioOutput;
+    QMediaPlayer *m_mediaPlayer = nullptr;
+    QAudioOutput *m_audioOutput = nullptr;
     QTimer *m_positionTimer;
     QList<Song> m_playlist;
     QList<int> m_shuffleOrder;
