@@ -2,7 +2,10 @@
 
 #include "windowtext.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -24,6 +27,24 @@ StatusLine::StatusLine(QLabel *label, QObject *parent)
     QSizePolicy policy(QSizePolicy::Ignored, m_label->sizePolicy().verticalPolicy());
     policy.setHorizontalStretch(1);
     m_label->setSizePolicy(policy);
+    // Painted here, elided with "…" at the label's width; text() keeps the whole message.
+    m_label->installEventFilter(this);
+}
+
+QString StatusLine::shownText() const
+{
+    return m_label->fontMetrics().elidedText(m_label->text(), Qt::ElideRight, m_label->contentsRect().width());
+}
+
+bool StatusLine::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_label || event->type() != QEvent::Paint)
+        return QObject::eventFilter(watched, event);
+    QPainter painter(m_label);
+    const Qt::Alignment alignment = QStyle::visualAlignment(m_label->layoutDirection(), m_label->alignment());
+    m_label->style()->drawItemText(&painter, m_label->contentsRect(), int(alignment), m_label->palette(),
+        m_label->isEnabled(), shownText(), m_label->foregroundRole());
+    return true;
 }
 
 void StatusLine::show(const QString &message, bool isError, bool persistent)
