@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QStyle>
 #include <QMessageBox>
@@ -27,6 +28,14 @@ StatusLine::StatusLine(QLabel *label, QObject *parent)
     QSizePolicy policy(QSizePolicy::Ignored, m_label->sizePolicy().verticalPolicy());
     policy.setHorizontalStretch(1);
     m_label->setSizePolicy(policy);
+    // The header's spacer would halve that room: the label itself is the stretch.
+    if (QLayout *header = m_label->parentWidget() ? m_label->parentWidget()->layout() : nullptr) {
+        for (int i = 0; i < header->count(); ++i) {
+            if (QSpacerItem *spacer = header->itemAt(i)->spacerItem())
+                spacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+        }
+        header->invalidate();
+    }
     // Painted here, elided with "…" at the label's width; text() keeps the whole message.
     m_label->installEventFilter(this);
 }
