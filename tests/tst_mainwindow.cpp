@@ -4,6 +4,7 @@
 
 #include "modalboxcloser.h"
 #include "musicplayer.h"
+#include "settings.h"
 #include "statusline.h"
 #include "windowcatalogue.h"
 
@@ -65,6 +66,7 @@ private slots:
     void search_data();
     void search();
     void magnifierRunsTheSameSearch();
+    void resultsFollowTheLanguage();
 
     void chartRowsAndArtistPlayback_data();
     void chartRowsAndArtistPlayback();
@@ -182,8 +184,9 @@ void TestMainWindow::failingServerEndsTheLoadWithAWarning()
 {
     m_catalogue->setFailing(true);
     openWindow(false);
-    QTRY_COMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
-    QTRY_VERIFY(!widget<QWidget>(m_window.get(), "albumNotice")->isHidden());
+    // The notice says "loading" first, then what failed.
+    QTRY_VERIFY(widget<QLabel>(m_window.get(), "albumNoticeText")->text().contains(QStringLiteral("错误状态 500")));
+    QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(list(m_window.get(), "albumList")->count(), 0);
     QCOMPARE(list(m_window.get(), "allSongsList")->count(), 0);
     // Said on both pages, naming the server and what failed (it answered 500), with a Retry
@@ -580,6 +583,30 @@ void TestMainWindow::magnifierRunsTheSameSearch()
     QTRY_COMPARE(m_catalogue->targets(), QStringList(QStringLiteral("/music/api.php?action=search&q=gam")));
     QTRY_COMPARE(rowTexts(list(m_window.get(), "resultsList")), QStringList(QStringLiteral("Gamma - foo  [62:05]")));
     QCOMPARE(stack()->currentIndex(), 6);
+}
+
+// The heading and the notice of the results page are rebuilt in the new language.
+void TestMainWindow::resultsFollowTheLanguage()
+{
+    m_catalogue->useDefaultCatalogue();
+    openWindow();
+    auto *input = widget<QLineEdit>(m_window.get(), "searchInput");
+    input->setText(QStringLiteral("zzzqqq"));
+    QTest::keyClick(input, Qt::Key_Return);
+    auto *heading = widget<QLabel>(m_window.get(), "resultsHeading");
+    QTRY_COMPARE(heading->text(), QStringLiteral("搜索: zzzqqq (0)"));
+    QAction *english = nullptr;
+    for (QAction *action : m_window->findChildren<QAction *>()) {
+        if (action->data().toString() == QLatin1String("en"))
+            english = action;
+    }
+    QVERIFY(english);
+    english->trigger();
+    QCOMPARE(heading->text(), QStringLiteral("Search: zzzqqq (0)"));
+    QVERIFY(widget<QLabel>(m_window.get(), "resultsNotice")->text().startsWith(QStringLiteral("No songs match")));
+    QCOMPARE(widget<QPushButton>(m_window.get(), "resultsBackBtn")->text(), QStringLiteral("← Back"));
+    // The stored language must not reach the next test's window.
+    Settings().setLanguage(QStringLiteral("zh"));
 }
 
 // ---- Charts ----

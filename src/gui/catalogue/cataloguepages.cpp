@@ -375,8 +375,10 @@ void CataloguePages::showAlbum(int albumId, const QList<Song> &songs)
     if (!m_results)
         return;
     const Album *album = findAlbum(albumId);
-    const QString heading = album ? WindowText::tr("专辑: %1").arg(album->name) : WindowText::tr("专辑");
-    m_results->showSongs(heading, songs, WindowText::tr("该专辑没有歌曲"), true);
+    const QString name = album ? album->name : QString();
+    m_results->showSongs(
+        [name] { return name.isEmpty() ? WindowText::tr("专辑") : WindowText::tr("专辑: %1").arg(name); }, songs,
+        [] { return WindowText::tr("该专辑没有歌曲"); }, true);
     emit pageRequested(pageNumber(PageIndex::Results));
 }
 
@@ -415,10 +417,15 @@ void CataloguePages::search(const QString &keyword)
         if (!m_results)
             return;
         // Nothing found is said on the page, where the user looks, not in a box to dismiss.
-        const QString notice = error.failed()
-            ? WindowText::tr("搜索失败: %1").arg(error.message)
-            : WindowText::tr("没有找到与“%1”匹配的歌曲。换个关键词再试，或点“返回”。").arg(keyword);
-        m_results->showSongs(WindowText::tr("搜索: %1 (%2)").arg(keyword).arg(songs.size()), songs, notice);
+        const QString failure = error.failed() ? error.message : QString();
+        const qsizetype count = songs.size();
+        m_results->showSongs([keyword, count] { return WindowText::tr("搜索: %1 (%2)").arg(keyword).arg(count); },
+            songs,
+            [keyword, failure] {
+                return failure.isEmpty()
+                    ? WindowText::tr("没有找到与“%1”匹配的歌曲。换个关键词再试，或点“返回”。").arg(keyword)
+                    : WindowText::tr("搜索失败: %1").arg(failure);
+            });
         emit pageRequested(pageNumber(PageIndex::Results));
     });
 }

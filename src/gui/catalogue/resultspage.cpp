@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 ResultsPage::ResultsPage(QWidget *parent)
     : QWidget(parent)
     , m_heading(new QLabel(this))
@@ -48,12 +50,12 @@ ResultsPage::ResultsPage(QWidget *parent)
     retranslate();
 }
 
-void ResultsPage::showSongs(
-    const QString &heading, const QList<Song> &songs, const QString &emptyNotice, bool playCountTips)
+void ResultsPage::showSongs(Text heading, const QList<Song> &songs, Text emptyNotice, bool playCountTips)
 {
     static const QIcon icon(QStringLiteral(":/icons/music.svg"));
-    m_heading->setText(heading);
-    m_heading->setToolTip(heading);
+    m_headingText = std::move(heading);
+    m_noticeText = std::move(emptyNotice);
+    m_empty = songs.isEmpty();
     m_list->clear();
     for (const Song &song : songs) {
         auto *item = new QListWidgetItem(icon, MainWindowHelpers::songRowText(song));
@@ -62,8 +64,17 @@ void ResultsPage::showSongs(
             item->setToolTip(WindowText::tr("播放次数: %1").arg(song.playCount));
         m_list->addItem(item);
     }
-    m_notice->setText(emptyNotice);
-    m_notice->setVisible(songs.isEmpty() && !emptyNotice.isEmpty());
+    showTexts();
+}
+
+void ResultsPage::showTexts()
+{
+    const QString heading = m_headingText ? m_headingText() : QString();
+    m_heading->setText(heading);
+    m_heading->setToolTip(heading);
+    const QString notice = m_empty && m_noticeText ? m_noticeText() : QString();
+    m_notice->setText(notice);
+    m_notice->setVisible(!notice.isEmpty());
 }
 
 QString ResultsPage::heading() const
@@ -74,4 +85,5 @@ QString ResultsPage::heading() const
 void ResultsPage::retranslate()
 {
     m_back->setText(WindowText::tr("← 返回"));
+    showTexts();
 }

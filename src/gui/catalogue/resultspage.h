@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -20,10 +22,13 @@ class ResultsPage : public QWidget
 public:
     explicit ResultsPage(QWidget *parent = nullptr);
 
-    // Replaces the list; emptyNotice shows instead when songs is empty. toolTips: song rows get
+    // Builds the heading or the notice in the language shown now; kept to rebuild them when the
+    // language changes.
+    using Text = std::function<QString()>;
+
+    // Replaces the list; emptyNotice shows instead when songs is empty. playCountTips: rows get
     // their play count as tool tip.
-    void showSongs(
-        const QString &heading, const QList<Song> &songs, const QString &emptyNotice, bool playCountTips = false);
+    void showSongs(Text heading, const QList<Song> &songs, Text emptyNotice, bool playCountTips = false);
     QListWidget *list() const { return m_list; }
     QString heading() const;
     void retranslate();
@@ -33,6 +38,11 @@ signals:
     void songActivated(int songId);
 
 private:
+    void showTexts();
+
+    Text m_headingText;
+    Text m_noticeText;
+    bool m_empty = true;
     QLabel *m_heading;
     QPushButton *m_back;
     QLabel *m_notice;
