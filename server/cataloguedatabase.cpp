@@ -638,6 +638,15 @@ bool CatalogueDatabase::albumIds(QList<int> *out)
     return true;
 }
 
+bool CatalogueDatabase::setAlbumArtist(int albumId, const QString &artist)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("UPDATE albums SET artist = ? WHERE id = ?"));
+    query.addBindValue(text(artist));
+    query.addBindValue(albumId);
+    return exec(query, "naming an album's artist");
+}
+
 bool CatalogueDatabase::setAlbumCover(int albumId, const QString &cover)
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));

@@ -97,6 +97,7 @@ public:
     bool removeSong(int songId);
     bool removeEmptyAlbums(int *removed);
     bool albumIds(QList<int> *out);
+    bool setAlbumArtist(int albumId, const QString &artist);
     bool setAlbumCover(int albumId, const QString &cover);
     bool setEmbeddedCover(int albumId, const QByteArray &data, const QString &mimeType);
     bool clearEmbeddedCover(int albumId);

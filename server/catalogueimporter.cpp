@@ -286,6 +286,9 @@ bool CatalogueImporter::importFiles(const QString &root, Report *report)
     };
 
     QSet<QString> seen;
+    // Albums without an album artist tag that this import wrote to, by key.
+    QSet<QString> touchedAlbums;
+    QSet<int> touchedAlbumIds;
     for (qsizetype first = 0; first < files.size(); first += BatchFiles) {
         const qsizetype last = qMin(files.size(), first + BatchFiles);
         QList<Change> changes;
@@ -318,13 +321,21 @@ bool CatalogueImporter::importFiles(const QString &root, Report *report)
                 continue;
             }
             Change change;
-            if (!tags.album.trimmed().isEmpty()) {
+            const QString folder = QFileInfo(relative).path();
+            if (!tags.album.trimmed().isEmpty() && !tags.albumArtist.trimmed().isEmpty()) {
                 change.album.key = QStringLiteral("tag:") + tags.album.trimmed().toCaseFolded() + QLatin1Char('\n')
-                    + tags.artist.trimmed().toCaseFolded();
+                    + tags.albumArtist.trimmed().toCaseFolded();
                 change.album.name = tags.album.trimmed();
+            } else if (!tags.album.trimmed().isEmpty()) {
+                // No album artist to hold a compilation together: the album is its name within
+                // its folder, whoever sings each track. Its artist is settled once all are in.
+                change.album.key
+                    = QStringLiteral("tagdir:") + folder + QLatin1Char('\n') + tags.album.trimmed().toCaseFolded();
+                change.album.name = tags.album.trimmed();
+                touchedAlbums.insert(change.album.key);
             } else {
-                const QString folder = QFileInfo(relative).path();
                 change.album.key = QStringLiteral("dir:") + folder;
+                touchedAlbums.insert(change.album.key);
                 change.album.name = folder == QLatin1String(".") ? rootDir.dirName() : QFileInfo(folder).fileName();
             }
             change.album.artist = tags.artist.trimmed();
@@ -354,6 +365,8 @@ bool CatalogueImporter::importFiles(const QString &root, Report *report)
                         if (!m_database->ensureAlbum(change.album, &change.song.albumId)
                             || !m_database->saveSong(&change.song, change.size, change.modified))
                             return false;
+                        if (touchedAlbums.contains(change.album.key))
+                            touchedAlbumIds.insert(change.song.albumId);
                     }
                     return true;
                 },
@@ -378,15 +391,52 @@ bool CatalogueImporter::importFiles(const QString &root, Report *report)
             gone.append(it->id);
     }
     return runBatch(
+               [&] {
+                   for (const int id : std::as_const(gone)) {
+                       if (!m_database->removeSong(id))
+                           return false;
+                   }
+                   report->removed = int(gone.size());
+                   return m_database->removeEmptyAlbums(&report->albumsRemoved) && m_database->setMediaRoot(root);
+               },
+               QStringLiteral("removing the songs whose files are gone"))
+        && settleAlbumArtists(touchedAlbumIds);
+}
+
+QString CatalogueImporter::albumArtistOf(const QList<Song> &songs)
+{
+    QString artist;
+    QString folded;
+    for (const Song &song : songs) {
+        const QString name = song.artist.trimmed();
+        if (name.isEmpty())
+            continue;
+        if (artist.isEmpty()) {
+            artist = name;
+            folded = name.toCaseFolded();
+        } else if (name.toCaseFolded() != folded) {
+            return QString::fromLatin1(VariousArtists);
+        }
+    }
+    return artist;
+}
+
+bool CatalogueImporter::settleAlbumArtists(const QSet<int> &albumIds)
+{
+    if (albumIds.isEmpty())
+        return true;
+    return runBatch(
         [&] {
-            for (const int id : std::as_const(gone)) {
-                if (!m_database->removeSong(id))
+            for (const int albumId : albumIds) {
+                QList<Song> songs;
+                if (!m_database->songs(albumId, &songs))
+                    return false;
+                if (!songs.isEmpty() && !m_database->setAlbumArtist(albumId, albumArtistOf(songs)))
                     return false;
             }
-            report->removed = int(gone.size());
-            return m_database->removeEmptyAlbums(&report->albumsRemoved) && m_database->setMediaRoot(root);
+            return true;
         },
-        QStringLiteral("removing the songs whose files are gone"));
+        QStringLiteral("naming the albums' artists"));
 }
 
 bool CatalogueImporter::refreshCovers(const QString &root)

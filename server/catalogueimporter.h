@@ -1,6 +1,10 @@
 #pragma once
 
+#include "models.h"
+
+#include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +13,9 @@
 class CatalogueDatabase;
 
 // Indexes one music folder into the catalogue: songs from the audio files' tags (one album per
-// album tag and artist, or per folder when untagged), covers from the folder's image or the
-// embedded picture, lyrics from an .lrc file beside the audio file. Re-importing refreshes what
+// album tag and album artist tag; without an album artist tag, one per album tag within a folder,
+// named after its one artist or "Various Artists" (a compilation); one per folder when untagged), covers from the
+// folder's image or the embedded picture, lyrics from an .lrc file beside the audio file. Re-importing refreshes what
 // changed, keeps play counts and drops songs whose files are gone.
 //
 // It writes in short transactions of BatchFiles files, reading tags outside them, so a server
@@ -50,11 +55,16 @@ public:
     static const QStringList &audioExtensions();
     // The lyrics text of an .lrc file: UTF-8 (with or without BOM), else GB18030, else Latin-1.
     static QString decodeLyrics(const QByteArray &bytes);
+    // The artist an album without an album artist tag is listed under: its songs' one artist
+    // (letter case aside), else VariousArtists; empty when no song names one.
+    static QString albumArtistOf(const QList<Song> &songs);
+    static constexpr const char *VariousArtists = "Various Artists";
 
 private:
     QStringList collectFiles(const QString &root, Report *report);
     bool importFiles(const QString &root, Report *report);
     bool refreshCovers(const QString &root);
+    bool settleAlbumArtists(const QSet<int> &albumIds);
     bool runBatch(const std::function<bool()> &writes, const QString &where);
     bool fail(const QString &message);
 

@@ -22,6 +22,7 @@ private slots:
     void failuresSayWhatFailed_data();
     void failuresSayWhatFailed();
     void slowTrickleHitsTheDeadline();
+    void slowBodyAfterPromptAnswerIsKept();
     void cancelDropsRunningLoadsOnly();
     void mediaUrls_data();
     void mediaUrls();
@@ -41,7 +42,7 @@ void TestApiClientFailures::initTestCase()
 void TestApiClientFailures::init()
 {
     for (const char *name : { "VELORA_SERVER_URL", "VELORA_SERVER_DEADLINE_MS", "VELORA_SERVER_TIMEOUT_MS",
-             "VELORA_SERVER_CA_FILE", "VELORA_SERVER_INSECURE" })
+             "VELORA_SERVER_ANSWER_MS", "VELORA_SERVER_CA_FILE", "VELORA_SERVER_INSECURE" })
         qunsetenv(name);
 }
 
@@ -54,7 +55,8 @@ void TestApiClientFailures::failuresSayWhatFailed_data()
     QTest::newRow("wrong shape") << "shape" << int(ApiError::Malformed);
     QTest::newRow("oversized reply") << "oversized" << int(ApiError::TooLarge);
     QTest::newRow("untrusted certificate") << "tls" << int(ApiError::Certificate);
-    QTest::newRow("dead server") << "dead" << int(ApiError::Unreachable);
+    QTest::newRow("nothing listens") << "dead" << int(ApiError::Refused);
+    QTest::newRow("accepts, never answers") << "silent" << int(ApiError::NoAnswer);
     QTest::newRow("server error") << "status" << int(ApiError::HttpStatus);
 }
 
@@ -74,6 +76,12 @@ void TestApiClientFailures::failuresSayWhatFailed()
                 + QByteArray::number(CatalogueConfig::MaxReplyBytes + 1) + "\r\n\r\n[");
         });
         url = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(raw.serverPort()));
+    } else if (server == QLatin1String("silent")) {
+        // Takes the connection and the request, and says nothing: given up after the answer time,
+        // long before the 30 s transfer timeout.
+        QVERIFY(raw.listen(QHostAddress::LocalHost));
+        url = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(raw.serverPort()));
+        qputenv("VELORA_SERVER_ANSWER_MS", "300");
     } else if (server == QLatin1String("dead")) {
         QVERIFY(raw.listen(QHostAddress::LocalHost));
         url = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(raw.serverPort()));
@@ -111,8 +119,8 @@ void TestApiClientFailures::failuresSayWhatFailed()
     }
     QVERIFY(!seen.message.isEmpty());
     QVERIFY(!seen.message.contains(QStringLiteral("歌曲数据为空")));
-    if (kind == ApiError::Unreachable)
-        QVERIFY2(seen.message.contains(url.toString()), qPrintable(seen.message));
+    // Every failure names the server it asked.
+    QVERIFY2(seen.message.contains(url.toString()), qPrintable(seen.message));
     if (kind == ApiError::HttpStatus)
         QVERIFY2(seen.message.contains(QStringLiteral("500")), qPrintable(seen.message));
 }
@@ -140,6 +148,32 @@ void TestApiClientFailures::slowTrickleHitsTheDeadline()
     QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 20000);
     QCOMPARE(int(seen.kind), int(ApiError::Timeout));
     QVERIFY(!seen.message.isEmpty());
+}
+
+// The answer time covers only the wait for the answer to begin: a body that arrives slowly
+// after a prompt header is the transfer timeout's and the deadline's business.
+void TestApiClientFailures::slowBodyAfterPromptAnswerIsKept()
+{
+    TestHttpServer http;
+    QVERIFY(http.start());
+    TestHttpServer::Response trickle = TestHttpServer::json(QByteArray(60, ' ') + "[{\"id\": 4}]");
+    trickle.trickleMs = 25;
+    http.setHandler([trickle](const TestHttpServer::Request &) { return trickle; });
+    qputenv("VELORA_SERVER_URL", http.baseUrl().toString().toUtf8());
+    qputenv("VELORA_SERVER_ANSWER_MS", "1000");
+
+    ApiClient client;
+    int calls = 0;
+    QList<Song> result;
+    ApiError seen;
+    client.getAllSongs([&](QList<Song> songs) {
+        ++calls;
+        result = songs;
+        seen = client.lastError();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 20000);
+    QCOMPARE(int(seen.kind), int(ApiError::None));
+    QCOMPARE(result.size(), 1);
 }
 
 void TestApiClientFailures::cancelDropsRunningLoadsOnly()

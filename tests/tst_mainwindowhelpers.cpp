@@ -28,7 +28,8 @@ private slots:
     void rankingRows();
     void popupPosition_data();
     void popupPosition();
-    void roundCoverKeepsAspectInsideCircle();
+    void roundCoverFillsTheCircle_data();
+    void roundCoverFillsTheCircle();
     void tabListsMatch();
 };
 
@@ -222,23 +223,48 @@ void TestMainWindowHelpers::popupPosition()
     QCOMPARE(volumePopupPosition(icon, QSize(40, 40), QSize(30, 120), screen), expected);
 }
 
-// A 300×150 cover becomes a 100×50 image in the top half of the circle; the rest stays clear.
-void TestMainWindowHelpers::roundCoverKeepsAspectInsideCircle()
+void TestMainWindowHelpers::roundCoverFillsTheCircle_data()
 {
-    QImage source(300, 150, QImage::Format_ARGB32);
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("wide 2:1") << QSize(300, 150);
+    QTest::newRow("strip 4:1") << QSize(1600, 400);
+    QTest::newRow("tall 1:2") << QSize(150, 300);
+    QTest::newRow("square") << QSize(100, 100);
+    QTest::newRow("tiny") << QSize(8, 6);
+}
+
+// Any cover fills the circle from its middle: red in the middle, green on the outer quarter of
+// the longer side, which a centred crop of a 2:1 or longer cover never shows.
+void TestMainWindowHelpers::roundCoverFillsTheCircle()
+{
+    QFETCH(QSize, size);
+    QImage source(size, QImage::Format_ARGB32);
     source.fill(Qt::red);
+    if (size.width() >= 2 * size.height()) {
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                if (x < size.width() / 4 || x >= size.width() * 3 / 4)
+                    source.setPixelColor(x, y, Qt::green);
+            }
+        }
+    } else if (size.height() >= 2 * size.width()) {
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                if (y < size.height() / 4 || y >= size.height() * 3 / 4)
+                    source.setPixelColor(x, y, Qt::green);
+            }
+        }
+    }
     const QImage cover = roundCover(QPixmap::fromImage(source)).toImage();
     QCOMPARE(cover.size(), QSize(100, 100));
-    const QColor middleOfImage = cover.pixelColor(50, 25);
-    QCOMPARE(middleOfImage.red(), 255);
-    QCOMPARE(middleOfImage.alpha(), 255);
-    QCOMPARE(cover.pixelColor(50, 75).alpha(), 0); // below the image
+    for (const QPoint &inside : { QPoint(50, 50), QPoint(50, 8), QPoint(50, 92), QPoint(8, 50), QPoint(92, 50) }) {
+        const QColor seen = cover.pixelColor(inside);
+        QVERIFY2(seen.alpha() == 255 && seen.red() > 200 && seen.green() < 60,
+            qPrintable(
+                QStringLiteral("(%1,%2) is %3").arg(inside.x()).arg(inside.y()).arg(seen.name(QColor::HexArgb))));
+    }
     QCOMPARE(cover.pixelColor(3, 3).alpha(), 0); // outside the circle
-    QCOMPARE(cover.pixelColor(3, 25).alpha(), 0); // image row, but outside the circle
-    // The ring shows where no image is drawn.
-    const QColor ring = cover.pixelColor(50, 99);
-    QVERIFY(ring.alpha() > 0);
-    QCOMPARE(ring.red(), 0);
+    QCOMPARE(cover.pixelColor(96, 96).alpha(), 0);
 }
 
 void TestMainWindowHelpers::tabListsMatch()

@@ -148,7 +148,7 @@ void TestPrefs::freshInstallation()
 
     QAction *autoStart = menuAction(window, QStringLiteral("开机自启动"));
     QAction *autoPlay = menuAction(window, QStringLiteral("启动程序自动播放"));
-    QAction *theme = menuAction(window, QStringLiteral("经典模式"));
+    QAction *theme = menuAction(window, QStringLiteral("浅色主题"));
     QVERIFY(autoStart && autoPlay && theme);
     QVERIFY(!autoStart->isChecked());
     QVERIFY(!autoPlay->isChecked());
@@ -166,7 +166,7 @@ void TestPrefs::freshInstallation()
         entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(entries,
         (QStringList { QStringLiteral("开机自启动"), QStringLiteral("启动程序自动播放"), QStringLiteral("-"),
-            QStringLiteral("经典模式"), QStringLiteral("语言"), QStringLiteral("-"), QStringLiteral("关于维洛拉") }));
+            QStringLiteral("浅色主题"), QStringLiteral("语言"), QStringLiteral("-"), QStringLiteral("关于维洛拉") }));
 
     // Nothing is written until the user toggles something.
     QSettings settings;
@@ -180,10 +180,11 @@ void TestPrefs::themeToggleAppliesSheetAndSaysSo_data()
     QTest::addColumn<QString>("sheetBefore");
     QTest::addColumn<QString>("sheetAfter");
     QTest::addColumn<QString>("message");
-    QTest::newRow("day to classic") << false << QStringLiteral(":/qss/default.css") << QStringLiteral(":/qss/white.css")
-                                    << QStringLiteral("已切换到经典模式");
-    QTest::newRow("classic to day") << true << QStringLiteral(":/qss/white.css") << QStringLiteral(":/qss/default.css")
-                                    << QStringLiteral("已切换到白天模式");
+    // The message names the sheet that is now applied: white.css is the light one.
+    QTest::newRow("dark to light") << false << QStringLiteral(":/qss/default.css") << QStringLiteral(":/qss/white.css")
+                                   << QStringLiteral("已切换到浅色主题");
+    QTest::newRow("light to dark") << true << QStringLiteral(":/qss/white.css") << QStringLiteral(":/qss/default.css")
+                                   << QStringLiteral("已切换到深色主题");
 }
 
 void TestPrefs::themeToggleAppliesSheetAndSaysSo()
@@ -195,7 +196,7 @@ void TestPrefs::themeToggleAppliesSheetAndSaysSo()
     QSettings().setValue(QStringLiteral("darkMode"), stored);
     MainWindow window;
     QCOMPARE(qApp->styleSheet(), resourceText(sheetBefore));
-    QAction *theme = menuAction(window, QStringLiteral("经典模式"));
+    QAction *theme = menuAction(window, QStringLiteral("浅色主题"));
     QCOMPARE(theme->isChecked(), stored);
 
     theme->trigger();

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -117,6 +119,8 @@ private slots:
     void sheetParsesWithoutWarnings();
     void sheetColoursWidgets_data();
     void sheetColoursWidgets();
+    void statusTextReadsOnTheHeader_data();
+    void statusTextReadsOnTheHeader();
     void currentRowTintOnlyWhereReadable_data();
     void currentRowTintOnlyWhereReadable();
     void lyricsPlaceholderReads_data();
@@ -207,7 +211,7 @@ void TestResources::sheetColoursWidgets_data()
     const int text = QPalette::WindowText;
     QTest::newRow("classic text") << ClassicSheet << "playlistInfo" << text << QColor("#8b949e");
     QTest::newRow("classic logo") << ClassicSheet << "logo" << int(QPalette::ButtonText) << QColor("#00d4a0");
-    QTest::newRow("classic status") << ClassicSheet << "statusBar" << text << QColor("#484f58");
+    QTest::newRow("classic status") << ClassicSheet << "statusBar" << text << QColor("#8b949e");
     QTest::newRow("classic lyrics title") << ClassicSheet << "lyricsTitle" << text << QColor("#00d4a0");
     QTest::newRow("classic song label") << ClassicSheet << "currentSongLabel" << text << QColor("#e6edf3");
     QTest::newRow("classic plain label") << ClassicSheet << "anyLabel" << text << QColor("#c9d1d9");
@@ -215,7 +219,7 @@ void TestResources::sheetColoursWidgets_data()
                                        << QColor("#00d4a0");
     QTest::newRow("day text") << DaySheet << "playlistInfo" << text << QColor("#636e72");
     QTest::newRow("day logo") << DaySheet << "logo" << int(QPalette::ButtonText) << QColor("#00b894");
-    QTest::newRow("day status") << DaySheet << "statusBar" << text << QColor("#b2bec3");
+    QTest::newRow("day status") << DaySheet << "statusBar" << text << QColor("#636e72");
     QTest::newRow("day lyrics title") << DaySheet << "lyricsTitle" << text << QColor("#00b894");
     QTest::newRow("day song label") << DaySheet << "currentSongLabel" << text << QColor("#2d3436");
     QTest::newRow("day plain label") << DaySheet << "anyLabel" << text << QColor("#2d3436");
@@ -244,6 +248,42 @@ void TestResources::sheetColoursWidgets()
     layout->addWidget(widget);
     widget->ensurePolished();
     QCOMPARE(widget->palette().color(QPalette::ColorRole(role)), expected);
+}
+
+void TestResources::statusTextReadsOnTheHeader_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("classic (dark)") << ClassicSheet;
+    QTest::newRow("day (light)") << DaySheet;
+}
+
+// The status line's colour against the header as the sheet paints it (the header's translucent
+// panel over the right panel): at least 4.5:1, the contrast small body text needs.
+void TestResources::statusTextReadsOnTheHeader()
+{
+    QFETCH(QString, sheet);
+    qApp->setStyleSheet(readText(sheet));
+    QWidget rightPanel;
+    rightPanel.setObjectName(QStringLiteral("rightPanel"));
+    rightPanel.setAttribute(Qt::WA_StyledBackground);
+    auto *panelLayout = new QVBoxLayout(&rightPanel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    auto *header = new QFrame(&rightPanel);
+    header->setObjectName(QStringLiteral("headerFrame"));
+    header->setFixedHeight(50);
+    panelLayout->addWidget(header);
+    auto *headerLayout = new QHBoxLayout(header);
+    auto *status = new QLabel(QStringLiteral("加载了 3 首歌曲"), header);
+    status->setObjectName(QStringLiteral("statusBar"));
+    headerLayout->addWidget(status);
+    headerLayout->addStretch(1);
+    rightPanel.resize(400, 80);
+    const QImage image = rightPanel.grab().toImage();
+    const QColor ground = image.pixelColor(QPoint(390, 25) * image.devicePixelRatio());
+    const QColor text = status->palette().color(QPalette::WindowText);
+    const double ratio = contrast(text, ground);
+    QVERIFY2(ratio >= 4.5,
+        qPrintable(QStringLiteral("%1 on %2: %3:1").arg(text.name(), ground.name()).arg(ratio, 0, 'f', 2)));
 }
 
 void TestResources::currentRowTintOnlyWhereReadable_data()

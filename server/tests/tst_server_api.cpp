@@ -63,6 +63,29 @@ bool retitle(const QString &path, const QString &title)
     return file.save();
 }
 
+// A short WAV tagged as one track of an album; an empty album artist writes no such tag.
+bool writeTrack(
+    const QString &path, const QString &title, const QString &artist, const QString &album, const QString &albumArtist)
+{
+    if (!writeWav(path, 100))
+        return false;
+    const QByteArray encoded = QFile::encodeName(path);
+    TagLib::RIFF::WAV::File file(encoded.constData());
+    if (!file.isValid())
+        return false;
+    auto tag = [](const QString &text) {
+        return TagLib::StringList(TagLib::String(text.toStdString(), TagLib::String::UTF8));
+    };
+    TagLib::PropertyMap properties;
+    properties.replace("TITLE", tag(title));
+    properties.replace("ARTIST", tag(artist));
+    properties.replace("ALBUM", tag(album));
+    if (!albumArtist.isEmpty())
+        properties.replace("ALBUMARTIST", tag(albumArtist));
+    file.setProperties(properties);
+    return file.save();
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -104,6 +127,8 @@ private slots:
     void reimportKeepsCountsAndFollowsChanges();
     void importRefusesBadInput();
     void importSkipsUnreadableAndOutsideFiles();
+    void compilationsAreOneAlbum_data();
+    void compilationsAreOneAlbum();
     void importNamesTheReason();
     void secondImportIsRefused();
     void killedImportLosesNothing();
@@ -757,6 +782,57 @@ void TestServerApi::importRefusesBadInput()
     CatalogueDatabase bad;
     QVERIFY(!bad.open(dir.path()));
     QVERIFY(!bad.lastError().isEmpty());
+}
+
+void TestServerApi::compilationsAreOneAlbum_data()
+{
+    // Each track: "folder|title|artist|album|album artist". Albums: "name|artist|song count".
+    QTest::addColumn<QStringList>("tracks");
+    QTest::addColumn<QStringList>("albums");
+    QTest::newRow("compilation, no album artist tag") << QStringList { "hits|One|Ann|Hits|", "hits|Two|Bob|Hits|",
+        "hits|Three|Cid|Hits|" } << QStringList { "Hits|Various Artists|3" };
+    QTest::newRow("compilation with an album artist tag") << QStringList { "mix|One|Ann|Club Mix|DJ Dee",
+        "mix|Two|Bob|Club Mix|DJ Dee" } << QStringList { "Club Mix|DJ Dee|2" };
+    QTest::newRow("one artist, letter case aside")
+        << QStringList { "solo|One|Foo|Solo|", "solo|Two|foo|Solo|" } << QStringList { "Solo|Foo|2" };
+    QTest::newRow("same name in two folders") << QStringList { "a|One|Ann|Greatest Hits|", "b|Two|Bob|Greatest Hits|" }
+                                              << QStringList { "Greatest Hits|Ann|1", "Greatest Hits|Bob|1" };
+}
+
+// A folder whose album has tracks of several artists is one album, not one per artist: under
+// its album artist tag, else "Various Artists".
+void TestServerApi::compilationsAreOneAlbum()
+{
+    QFETCH(QStringList, tracks);
+    QFETCH(QStringList, albums);
+    QTemporaryDir dir;
+    const QString music = dir.filePath(QStringLiteral("music"));
+    QHash<QString, QString> artistOf; // title -> the track's own artist
+    for (const QString &track : std::as_const(tracks)) {
+        const QStringList f = track.split(QLatin1Char('|'));
+        QVERIFY(QDir().mkpath(music + QLatin1Char('/') + f.at(0)));
+        QVERIFY(
+            writeTrack(music + QStringLiteral("/%1/%2.wav").arg(f.at(0), f.at(1)), f.at(1), f.at(2), f.at(3), f.at(4)));
+        artistOf.insert(f.at(1), f.at(4).isEmpty() ? f.at(2) : f.at(4));
+    }
+    CatalogueDatabase db;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("c.sqlite"))));
+    CatalogueImporter importer(&db);
+    CatalogueImporter::Report report;
+    QVERIFY2(importer.importFolder(music, &report), qPrintable(importer.lastError()));
+
+    QList<Album> stored;
+    QVERIFY(db.albums(&stored));
+    QStringList seen;
+    for (const Album &album : std::as_const(stored))
+        seen.append(QStringLiteral("%1|%2|%3").arg(album.name, album.artist).arg(album.songCount));
+    seen.sort();
+    QCOMPARE(seen, albums);
+    // The songs keep their own artists.
+    QList<Song> songs;
+    QVERIFY(db.songs(0, &songs));
+    for (const Song &song : std::as_const(songs))
+        QCOMPARE(song.artist, artistOf.value(song.title));
 }
 
 void TestServerApi::importSkipsUnreadableAndOutsideFiles()

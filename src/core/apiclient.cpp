@@ -77,6 +77,8 @@ ApiClient::ApiClient(QObject *parent)
     , m_sslConfiguration(CatalogueConfig::sslConfiguration())
     , m_transferTimeoutMs(CatalogueConfig::transferTimeoutMs())
     , m_requestDeadlineMs(CatalogueConfig::requestDeadlineMs())
+    , m_answerTimeoutMs(CatalogueConfig::answerTimeoutMs())
+    , m_serverAddress(CatalogueConfig::baseUrl().toString())
 {
     qDebug().noquote() << tr("API客户端已初始化，基础URL:") << m_baseUrl;
     if (m_sslConfiguration.peerVerifyMode() == QSslSocket::VerifyNone)
@@ -99,6 +101,7 @@ QNetworkReply *ApiClient::sendGet(const QString &query)
     QNetworkReply *reply = m_manager->get(request);
     CatalogueConfig::limitReplySize(reply);
     CatalogueConfig::limitReplyTime(reply, m_requestDeadlineMs);
+    CatalogueConfig::limitAnswerTime(reply, m_answerTimeoutMs);
     return reply;
 }
 
@@ -123,27 +126,35 @@ ApiError ApiClient::transportError(const QNetworkReply *reply) const
     ApiError error;
     if (CatalogueConfig::replyTooLarge(reply)) {
         error.kind = ApiError::TooLarge;
-        error.message = tr("服务器的回复超过大小上限");
+        error.message = tr("服务器 %1 的回复超过大小上限").arg(m_serverAddress);
+        return error;
+    }
+    if (CatalogueConfig::replyUnanswered(reply)) {
+        error.kind = ApiError::NoAnswer;
+        error.message = tr("服务器 %1 在 %2 秒内没有应答").arg(m_serverAddress).arg(m_answerTimeoutMs / 1000.0);
         return error;
     }
     if (CatalogueConfig::replyPastDeadline(reply)) {
         error.kind = ApiError::Timeout;
-        error.message = tr("服务器在 %1 秒内没有完成回复").arg(m_requestDeadlineMs / 1000.0);
+        error.message = tr("服务器 %1 在 %2 秒内没有完成回复").arg(m_serverAddress).arg(m_requestDeadlineMs / 1000.0);
         return error;
     }
-    const QString unreachable = tr("无法连接服务器 %1: %2").arg(m_baseUrl, reply->errorString());
     switch (reply->error()) {
     case QNetworkReply::NoError:
         return error;
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
-        // The client aborts only for the size limit and the deadline, so this is the transfer timeout.
+        // The client aborts only for its own limits, so this is the transfer timeout.
         error.kind = ApiError::Timeout;
-        error.message = tr("服务器 %1 秒没有响应").arg(m_transferTimeoutMs / 1000.0);
+        error.message = tr("服务器 %1 有 %2 秒没有响应").arg(m_serverAddress).arg(m_transferTimeoutMs / 1000.0);
+        return error;
+    case QNetworkReply::ConnectionRefusedError:
+        error.kind = ApiError::Refused;
+        error.message = tr("无法连接服务器 %1: 连接被拒绝，服务器可能没有运行").arg(m_serverAddress);
         return error;
     case QNetworkReply::SslHandshakeFailedError:
         error.kind = ApiError::Certificate;
-        error.message = tr("服务器证书不受信任: %1").arg(reply->errorString());
+        error.message = tr("服务器证书不受信任: %2 (%1)").arg(m_serverAddress, reply->errorString());
         return error;
     default:
         break;
@@ -151,18 +162,18 @@ ApiError ApiClient::transportError(const QNetworkReply *reply) const
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 400) {
         error.kind = ApiError::HttpStatus;
-        error.message = tr("服务器返回错误状态 %1").arg(status);
+        error.message = tr("服务器 %1 返回错误状态 %2").arg(m_serverAddress).arg(status);
         return error;
     }
-    // Refused, unknown host, dropped connection: the server was not there to answer.
+    // Unknown host, dropped connection: the server was not there to answer.
     error.kind = ApiError::Unreachable;
-    error.message = unreachable;
+    error.message = tr("无法连接服务器 %1: %2").arg(m_serverAddress, reply->errorString());
     return error;
 }
 
 ApiError ApiClient::malformedError() const
 {
-    return { ApiError::Malformed, tr("服务器的回复不是有效的目录数据") };
+    return { ApiError::Malformed, tr("%1 的回复不是音乐目录数据，请检查服务器地址").arg(m_serverAddress) };
 }
 
 QString ApiClient::failureReason(const QNetworkReply *reply) const
@@ -171,6 +182,8 @@ QString ApiClient::failureReason(const QNetworkReply *reply) const
         return tr("回复超过大小上限，已中止");
     if (CatalogueConfig::replyPastDeadline(reply))
         return tr("超过请求期限，已中止");
+    if (CatalogueConfig::replyUnanswered(reply))
+        return tr("服务器没有应答，已中止");
     // Besides the two limits above the client aborts nothing it still listens to, so a
     // cancellation is the transfer timeout.
     if (reply->error() == QNetworkReply::OperationCanceledError)

@@ -25,9 +25,11 @@ struct ApiError
         TooLarge, // the reply outgrew the size limit
         Malformed, // not JSON, or not the expected shape
         Cancelled, // dropped by cancelCatalogueRequests()
+        Refused, // nothing listens at the address: the server is not running there
+        NoAnswer, // connected (or still connecting), but the server never began to answer
     };
     Kind kind = None;
-    QString message; // translated, names what failed; empty for None
+    QString message; // translated, names the server address and what failed; empty for None
 
     bool failed() const { return kind != None; }
 };
@@ -104,5 +106,7 @@ private:
     QSslConfiguration m_sslConfiguration;
     int m_transferTimeoutMs = 0;
     int m_requestDeadlineMs = 0;
+    int m_answerTimeoutMs = 0;
+    QString m_serverAddress; // scheme, host and port, for messages
     ApiError m_lastError;
 };

@@ -20,6 +20,7 @@ namespace {
 
     const char *const TooLargeProperty = "veloraReplyTooLarge";
     const char *const PastDeadlineProperty = "veloraReplyPastDeadline";
+    const char *const UnansweredProperty = "veloraReplyUnanswered";
 
     // Texts are marked with QT_TRANSLATE_NOOP so that lupdate finds them in this context.
     QString translate(const char *text)
@@ -175,6 +176,11 @@ int requestDeadlineMs()
     return positiveMs("VELORA_SERVER_DEADLINE_MS", Settings::CatalogueKey::RequestDeadlineMs, DefaultRequestDeadlineMs);
 }
 
+int answerTimeoutMs()
+{
+    return positiveMs("VELORA_SERVER_ANSWER_MS", Settings::CatalogueKey::AnswerTimeoutMs, DefaultAnswerTimeoutMs);
+}
+
 int transferTimeoutMs()
 {
     // 0 would mean "wait forever" to the network stack; that is exactly what must not happen.
@@ -265,6 +271,30 @@ void limitReplyTime(QNetworkReply *reply, int ms)
 bool replyPastDeadline(const QNetworkReply *reply)
 {
     return reply && reply->property(PastDeadlineProperty).toBool();
+}
+
+void limitAnswerTime(QNetworkReply *reply, int ms)
+{
+    if (!reply || ms <= 0)
+        return;
+    // A child of the reply: it goes with the reply, and the first header or byte stops it.
+    auto *timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, timer, &QTimer::stop);
+    QObject::connect(reply, &QNetworkReply::readyRead, timer, &QTimer::stop);
+    QObject::connect(reply, &QNetworkReply::finished, timer, &QTimer::stop);
+    QObject::connect(timer, &QTimer::timeout, reply, [reply] {
+        if (reply->isFinished())
+            return;
+        reply->setProperty(UnansweredProperty, true);
+        reply->abort();
+    });
+    timer->start(ms);
+}
+
+bool replyUnanswered(const QNetworkReply *reply)
+{
+    return reply && reply->property(UnansweredProperty).toBool();
 }
 
 } // namespace CatalogueConfig

@@ -23,6 +23,10 @@ class QNetworkRequest;
 //   VELORA_SERVER_DEADLINE_MS  "server/requestDeadlineMs"       milliseconds after which a catalogue
 //                                                               request fails however slowly data
 //                                                               still arrives; default 60000
+//   VELORA_SERVER_ANSWER_MS    "server/answerTimeoutMs"         milliseconds within which a catalogue
+//                                                               server must start its answer (the
+//                                                               connection and the first reply
+//                                                               bytes); default 10000
 //
 // The trust settings apply to catalogue requests and cover downloads. Media files over HTTPS are
 // fetched by the media framework, which uses the system trust store only.
@@ -31,6 +35,7 @@ namespace CatalogueConfig {
 inline constexpr const char *DefaultBaseUrl = "http://127.0.0.1:8765";
 inline constexpr int DefaultTransferTimeoutMs = 30000;
 inline constexpr int DefaultRequestDeadlineMs = 60000;
+inline constexpr int DefaultAnswerTimeoutMs = 10000;
 // Larger replies are aborted: a catalogue or cover is never near this, a broken server may be.
 inline constexpr qint64 MaxReplyBytes = qint64(64) * 1024 * 1024;
 inline constexpr const char *UserAgent = "Velora/1.0";
@@ -57,6 +62,9 @@ int transferTimeoutMs();
 // Longest time a catalogue request may take in total, always > 0: a server that sends a byte
 // now and then never trips the inactivity timeout.
 int requestDeadlineMs();
+// Longest wait for a catalogue server to begin its answer, always > 0: one that accepts the
+// connection and then says nothing is given up long before the transfer timeout.
+int answerTimeoutMs();
 
 // A copy of the process default with the trust settings above applied. The process-wide
 // default itself is never changed. Use one result for all requests of a network manager:
@@ -76,5 +84,10 @@ bool replyTooLarge(const QNetworkReply *reply);
 // replyPastDeadline() is true.
 void limitReplyTime(QNetworkReply *reply, int ms);
 bool replyPastDeadline(const QNetworkReply *reply);
+// Aborts the reply when no reply header has arrived within ms of sending; it then finishes with
+// OperationCanceledError and replyUnanswered() is true. Once the answer begins, the transfer
+// timeout and the deadline alone apply.
+void limitAnswerTime(QNetworkReply *reply, int ms);
+bool replyUnanswered(const QNetworkReply *reply);
 
 } // namespace CatalogueConfig

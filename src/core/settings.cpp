@@ -124,6 +124,8 @@ QString Settings::catalogueKeyName(CatalogueKey key)
         return QStringLiteral("server/transferTimeoutMs");
     case CatalogueKey::RequestDeadlineMs:
         return QStringLiteral("server/requestDeadlineMs");
+    case CatalogueKey::AnswerTimeoutMs:
+        return QStringLiteral("server/answerTimeoutMs");
     }
     return QString();
 }

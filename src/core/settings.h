@@ -41,7 +41,8 @@ public:
         TrustedCertificates,
         SkipCertificateCheck,
         TransferTimeoutMs,
-        RequestDeadlineMs
+        RequestDeadlineMs,
+        AnswerTimeoutMs
     };
     static QString catalogueKeyName(CatalogueKey key);
     QString catalogueValue(CatalogueKey key) const;

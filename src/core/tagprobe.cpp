@@ -77,7 +77,8 @@ bool probeWithTagLib(const QString &path, ProbeResult &result)
 
     const TagLib::PropertyMap properties = ref.file()->properties();
     result.title = propertyText(properties, "TITLE");
-    result.artist = propertyText(properties, "ALBUMARTIST");
+    result.albumArtist = propertyText(properties, "ALBUMARTIST");
+    result.artist = result.albumArtist;
     if (result.artist.isEmpty())
         result.artist = propertyText(properties, "ARTIST");
     if (result.artist.isEmpty())
@@ -156,7 +157,8 @@ void probeWithMediaPlayer(const QString &path, ProbeResult &result)
         result.source = ProbeSource::MediaPlayer;
 
     result.title = meta.stringValue(QMediaMetaData::Title);
-    result.artist = meta.stringValue(QMediaMetaData::AlbumArtist);
+    result.albumArtist = meta.stringValue(QMediaMetaData::AlbumArtist);
+    result.artist = result.albumArtist;
     if (result.artist.isEmpty())
         result.artist = meta.stringValue(QMediaMetaData::ContributingArtist);
     if (result.artist.isEmpty())

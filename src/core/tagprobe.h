@@ -26,6 +26,7 @@ struct ProbeResult
 {
     QString title; // tag title, else the file name without its extension
     QString artist; // album artist, else the artist, else the author
+    QString albumArtist; // the album artist tag alone; empty when the file has none
     QString album;
     int duration = 0; // whole seconds, truncated
     QString genre;

@@ -7,6 +7,7 @@
 #endif
 #include "languageswitch.h"
 #include "localmusicmanager.h"
+#include "resultspage.h"
 #include "windowchrome.h"
 #include "windowtext.h"
 
@@ -75,6 +76,9 @@ void MainWindow::makePages()
         { ui->localMusicList, ui->selectFolderBtn, ui->scanLocalBtn, ui->clearLocalBtn });
     m_preferences = new PreferencesMenu(&m_settings, m_status, this, ui->menuBtn);
     m_catalogue = new CataloguePages(m_apiClient, m_status, ui->albumList, ui->allSongsList, this);
+    m_results = new ResultsPage(ui->centralStack);
+    ui->centralStack->insertWidget(pageNumber(PageIndex::Results), m_results);
+    m_catalogue->setResultsPage(m_results);
     m_charts = new ChartsPage(m_apiClient, m_catalogue, m_status, ui->rankingList, ui->rankingTypeSelector, this);
     m_queue = new QueuePage(
         m_player, m_status, ui->playlistList, ui->playlistInfo, ui->playAllBtn, ui->clearPlaylistBtn, this);
@@ -100,6 +104,9 @@ void MainWindow::connectPages()
     connect(m_localPage, &LocalPage::playRequested, this, &MainWindow::playSongs);
     connect(m_catalogue, &CataloguePages::songActivated, this, &MainWindow::playAppendedSong);
     connect(m_charts, &ChartsPage::songActivated, this, &MainWindow::playAppendedSong);
+    connect(m_results, &ResultsPage::songActivated, this, &MainWindow::playAppendedSong);
+    // Results have no tab of their own: back is the page of the checked tab.
+    connect(m_results, &ResultsPage::backRequested, this, [this] { showPage(m_sidebar->checkedIndex()); });
     connect(m_localPage, &LocalPage::addRequested, this, [this](const Song &song) {
         m_player->addToPlaylist(song);
         m_queue->refresh();
@@ -111,6 +118,7 @@ void MainWindow::connectPages()
     connect(m_queue, &QueuePage::countChanged, this, &MainWindow::updateTabCounts);
     connect(m_localPage, &LocalPage::countChanged, this, &MainWindow::updateTabCounts);
     connect(m_catalogue, &CataloguePages::catalogueLoaded, this, &MainWindow::checkAutoPlay);
+    connect(m_catalogue, &CataloguePages::retryRequested, this, &MainWindow::refreshCatalogue);
 
     connect(m_playerBar, &PlayerBar::playPauseClicked, this, &MainWindow::onPlayPause);
     connect(m_playerBar, &PlayerBar::lyricsToggled, this, &MainWindow::toggleLyricsView);
@@ -167,12 +175,10 @@ void MainWindow::onTabClicked(int index)
 {
     showPage(index);
     m_status->showNotice(Sidebar::switchMessage(index));
-    if (index == pageNumber(PageIndex::Charts)) {
-        m_charts->load(ChartKind::Artist);
-        m_search->setLocalMode(false);
-    } else {
-        m_search->setLocalMode(index == pageNumber(PageIndex::Local));
-    }
+    // The search box follows the page but searches nothing: only Enter or the magnifier do.
+    m_search->setLocalMode(index == pageNumber(PageIndex::Local));
+    if (index == pageNumber(PageIndex::Charts))
+        m_charts->reload();
 }
 
 void MainWindow::showPage(int index)
@@ -329,6 +335,7 @@ void MainWindow::refreshUITexts()
     m_sidebar->retranslate();
     m_search->retranslate();
     m_charts->retranslate();
+    m_results->retranslate();
     m_queue->retranslate();
     m_localPage->retranslate();
     m_preferences->retranslate();

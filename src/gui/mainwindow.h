@@ -27,6 +27,7 @@ class MainWindow;
 class ApiClient;
 class LocalMusicManager;
 class QAction;
+class ResultsPage;
 
 // The one window of the player, a shell: it builds the form, makes one object per page or bar
 // over the form's widgets, and wires them to each other and to the core it owns (the catalogue
@@ -151,6 +152,7 @@ private:
     Sidebar *m_sidebar = nullptr;
     SearchBar *m_search = nullptr;
     CataloguePages *m_catalogue = nullptr;
+    ResultsPage *m_results = nullptr;
     ChartsPage *m_charts = nullptr;
     PlayerBar *m_playerBar = nullptr;
     QueuePage *m_queue = nullptr;

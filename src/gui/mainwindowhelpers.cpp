@@ -146,7 +146,11 @@ QPoint volumePopupPosition(
 
 QPixmap roundCover(const QPixmap &source)
 {
-    const QPixmap scaled = source.scaled(CoverSize, CoverSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Scaled to cover the whole circle, then centred: a wide or tall cover loses its ends, not
+    // the circle's fill.
+    const QPixmap scaled
+        = source.scaled(CoverSize, CoverSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    const QPoint offset((CoverSize - scaled.width()) / 2, (CoverSize - scaled.height()) / 2);
     QPixmap round(CoverSize, CoverSize);
     round.fill(Qt::transparent);
     QPainter painter(&round);
@@ -154,7 +158,7 @@ QPixmap roundCover(const QPixmap &source)
     QPainterPath circle;
     circle.addEllipse(QRectF(0, 0, CoverSize, CoverSize));
     painter.setClipPath(circle);
-    painter.drawPixmap(0, 0, scaled);
+    painter.drawPixmap(offset, scaled);
     painter.setPen(QPen(QColor(0, 182, 136, 80), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(QRect(0, 0, CoverSize, CoverSize));

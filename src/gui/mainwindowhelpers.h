@@ -51,7 +51,8 @@ QString songRankingRowText(int position, const QJsonObject &row, const QString &
 QPoint volumePopupPosition(
     const QPoint &iconGlobalTopLeft, const QSize &iconSize, const QSize &popupSize, const QRect &screenGeometry);
 
-// A 100×100 round cover: the image scaled to fit, clipped to the circle, with a thin ring.
+// A 100×100 round cover: the image scaled to fill the circle and centred (the ends of a wide or
+// tall image are cut off), clipped to the circle, with a thin ring.
 QPixmap roundCover(const QPixmap &source);
 
 } // namespace MainWindowHelpers

@@ -7,7 +7,8 @@
 #include <QString>
 
 // Pages of the central stack, in the form's order; the first five are the sidebar's tabs.
-enum class PageIndex : int { Albums = 0, Songs = 1, Queue = 2, Charts = 3, Local = 4, Lyrics = 5 };
+// Results (search results, one album's songs) has no tab: it is reached from the pages.
+enum class PageIndex : int { Albums = 0, Songs = 1, Queue = 2, Charts = 3, Local = 4, Lyrics = 5, Results = 6 };
 
 inline int pageNumber(PageIndex page)
 {

@@ -3,11 +3,15 @@
 #include "apiclient.h"
 #include "catalogueconfig.h"
 #include "mainwindowhelpers.h"
+#include "pagenotice.h"
+#include "resultspage.h"
 #include "statusline.h"
 #include "windowtext.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -24,6 +28,19 @@ namespace {
 const QSize AlbumIconSize(100, 100);
 const QSize AlbumGridSize(160, 230);
 const QSize AlbumTileSize(150, 180);
+
+// Room for a tile's text lines: the tile less a small margin on each side.
+constexpr int AlbumTextWidth = 140;
+
+// "name (count)" over the artist, each line elided to the tile's width: a long name would
+// otherwise wrap onto lines the tile cannot show.
+QString albumTileText(const Album &album, const QFontMetrics &metrics)
+{
+    const QString count = QStringLiteral(" (%1)").arg(album.songCount);
+    const QString name
+        = metrics.elidedText(album.name, Qt::ElideRight, qMax(0, AlbumTextWidth - metrics.horizontalAdvance(count)));
+    return name + count + QLatin1Char('\n') + metrics.elidedText(album.artist, Qt::ElideRight, AlbumTextWidth);
+}
 
 QListWidgetItem *newSongItem(const Song &song)
 {
@@ -94,7 +111,12 @@ CataloguePages::CataloguePages(
     , m_status(status)
     , m_albumList(albumList)
     , m_songList(songList)
+    , m_albumNotice(new PageNotice(QStringLiteral("albumNotice"), albumList))
+    , m_songNotice(new PageNotice(QStringLiteral("songsNotice"), songList))
 {
+    for (PageNotice *notice : { m_albumNotice, m_songNotice })
+        connect(notice, &PageNotice::buttonClicked, this, &CataloguePages::retryRequested);
+    m_albumList->viewport()->installEventFilter(this);
     connect(m_albumList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
         const int id = item->data(ItemRole::AlbumId).toInt();
         if (id > 0)
@@ -132,8 +154,53 @@ void CataloguePages::load()
         return;
     }
     m_isLoading = true;
+    m_loadFailure = ApiError();
     setLoadingState(true);
+    const QString loading = WindowText::tr("正在从 %1 加载音乐目录...").arg(CatalogueConfig::baseUrl().toString());
+    m_albumNotice->showMessage(loading);
+    m_songNotice->showMessage(loading);
+    // Both at once: a server that does not answer costs one wait, not one per list.
     loadAlbums();
+    loadAllSongs();
+}
+
+void CataloguePages::partArrived(LoadPart part)
+{
+    const ApiError &error = m_client->lastError();
+    if (error.failed() && !m_loadFailure.failed())
+        m_loadFailure = error;
+    m_pendingParts &= ~part;
+    if (m_pendingParts != 0)
+        return;
+    m_dataLoaded = true;
+    m_isLoading = false;
+    emit countsChanged();
+    setLoadingState(false);
+    showLoadOutcome();
+    emit catalogueLoaded();
+}
+
+void CataloguePages::showLoadOutcome()
+{
+    if (m_loadFailure.failed()) {
+        // Said on the pages, with a way to try again; no box to dismiss before the window is usable.
+        const QString text = WindowText::tr("%1。请确认服务器已启动且地址正确，然后重试。").arg(m_loadFailure.message);
+        m_albumNotice->showMessage(text, WindowText::tr("重试"));
+        m_songNotice->showMessage(text, WindowText::tr("重试"));
+        m_status->show(m_loadFailure.message);
+        return;
+    }
+    if (m_albums.isEmpty())
+        m_albumNotice->showMessage(
+            WindowText::tr("目录中还没有专辑。把音乐导入服务器后点“刷新”。"), WindowText::tr("刷新"));
+    else
+        m_albumNotice->clear();
+    if (m_songs.isEmpty())
+        m_songNotice->showMessage(
+            WindowText::tr("目录中还没有歌曲。把音乐导入服务器后点“刷新”。"), WindowText::tr("刷新"));
+    else
+        m_songNotice->clear();
+    m_status->show(WindowText::tr("加载了 %1 首歌曲").arg(m_songs.size()));
 }
 
 void CataloguePages::clear()
@@ -149,6 +216,7 @@ void CataloguePages::reload()
     // A load still running (a stalled server) would refuse this one.
     m_client->cancelCatalogueRequests();
     m_isLoading = false;
+    m_pendingParts = 0;
     load();
 }
 
@@ -175,6 +243,9 @@ void CataloguePages::clearAlbumGrid()
 void CataloguePages::loadAlbums()
 {
     qDebug() << WindowText::tr("正在加载专辑...");
+    if (m_pendingParts == 0)
+        m_loadFailure = ApiError();
+    m_pendingParts |= AlbumsPart;
     m_client->getAlbums([this](const QList<Album> &albums) {
         qDebug() << WindowText::tr("专辑已加载:") << albums.size();
         m_albums = albums;
@@ -182,18 +253,19 @@ void CataloguePages::loadAlbums()
         clearAlbumGrid();
         m_albumList->setViewMode(QListView::IconMode);
         m_albumList->setIconSize(AlbumIconSize);
-        m_albumList->setGridSize(AlbumGridSize);
         m_albumList->setResizeMode(QListView::Adjust);
         m_albumList->setSpacing(15);
         m_albumList->setWordWrap(true);
         m_albumList->setUniformItemSizes(true);
+        fitAlbumGrid();
 
         QIcon placeholder(QStringLiteral(":/icons/music.svg"));
         if (placeholder.isNull())
             placeholder = m_albumList->style()->standardIcon(QStyle::SP_FileIcon);
+        const QFontMetrics metrics = m_albumList->fontMetrics();
         for (const Album &album : albums) {
-            auto *item = new QListWidgetItem(placeholder,
-                QStringLiteral("%1 (%2)\n%3").arg(album.name, QString::number(album.songCount), album.artist));
+            auto *item = new QListWidgetItem(placeholder, albumTileText(album, metrics));
+            item->setToolTip(QStringLiteral("%1\n%2").arg(album.name, album.artist));
             item->setData(ItemRole::AlbumId, album.id);
             item->setData(Qt::TextAlignmentRole, QVariant::fromValue(Qt::AlignHCenter | Qt::AlignBottom));
             item->setData(Qt::SizeHintRole, AlbumTileSize);
@@ -204,8 +276,25 @@ void CataloguePages::loadAlbums()
 
         emit countsChanged();
         m_status->show(WindowText::tr("加载了 %1 个专辑").arg(albums.size()));
-        loadAllSongs();
+        partArrived(AlbumsPart);
     });
+}
+
+bool CataloguePages::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_albumList->viewport() && event->type() == QEvent::Resize)
+        fitAlbumGrid();
+    return QObject::eventFilter(watched, event);
+}
+
+void CataloguePages::fitAlbumGrid()
+{
+    // Whole columns only, each as wide as the page allows: no empty strip on the right.
+    const int width = m_albumList->viewport()->width();
+    const int columns = qMax(1, width / AlbumGridSize.width());
+    const QSize grid(qMax(AlbumGridSize.width(), width / columns), AlbumGridSize.height());
+    if (m_albumList->gridSize() != grid)
+        m_albumList->setGridSize(grid);
 }
 
 void CataloguePages::loadCover(QListWidgetItem *item, const QString &coverPath)
@@ -260,30 +349,37 @@ const Album *CataloguePages::findAlbum(int albumId) const
 
 void CataloguePages::loadAlbumSongs(int albumId)
 {
-    m_client->getSongs(albumId, [this](const QList<Song> &songs) {
+    m_client->getSongs(albumId, [this, albumId](const QList<Song> &songs) {
         qDebug() << WindowText::tr("专辑歌曲已加载:") << songs.size();
-        m_songList->clear();
-        for (const Song &song : songs) {
-            QListWidgetItem *item = newSongItem(song);
-            if (song.playCount > 0)
-                item->setToolTip(WindowText::tr("播放次数: %1").arg(song.playCount));
-            m_songList->addItem(item);
-        }
-        emit pageRequested(pageNumber(PageIndex::Songs));
+        showAlbum(albumId, songs);
         m_status->show(WindowText::tr("专辑加载了 %1 首歌曲").arg(songs.size()));
     });
 }
 
 void CataloguePages::playAlbum(int albumId)
 {
-    m_client->getSongs(albumId, [this](const QList<Song> &songs) {
+    m_client->getSongs(albumId, [this, albumId](const QList<Song> &songs) {
         if (songs.isEmpty()) {
             m_status->show(WindowText::tr("该专辑没有歌曲"), true);
             return;
         }
         emit playRequested(songs, 0);
+        // What plays is shown as the album's own list; the All Songs list stays whole.
+        showAlbum(albumId, songs);
         m_status->show(WindowText::tr("正在播放专辑"));
     });
+}
+
+void CataloguePages::showAlbum(int albumId, const QList<Song> &songs)
+{
+    if (!m_results)
+        return;
+    const Album *album = findAlbum(albumId);
+    const QString name = album ? album->name : QString();
+    m_results->showSongs(
+        [name] { return name.isEmpty() ? WindowText::tr("专辑") : WindowText::tr("专辑: %1").arg(name); }, songs,
+        [] { return WindowText::tr("该专辑没有歌曲"); }, true);
+    emit pageRequested(pageNumber(PageIndex::Results));
 }
 
 // ---- Songs ----
@@ -291,52 +387,57 @@ void CataloguePages::playAlbum(int albumId)
 void CataloguePages::loadAllSongs()
 {
     qDebug() << WindowText::tr("正在加载所有歌曲...");
+    if (m_pendingParts == 0)
+        m_loadFailure = ApiError();
+    m_pendingParts |= SongsPart;
     m_client->getAllSongs([this](const QList<Song> &songs) {
         qDebug() << WindowText::tr("歌曲已加载:") << songs.size();
         m_songs = songs;
-        m_dataLoaded = true;
-        m_isLoading = false;
-
         m_songList->clear();
         fillSongList(m_songList, songs);
         if (!songs.isEmpty())
             m_status->show(WindowText::songCount(songs.size()));
-        else
-            m_status->show(m_client->lastError().failed()
-                    ? m_client->lastError().message
-                    : WindowText::tr("警告: 歌曲数据为空，请检查网络连接或刷新重试"),
-                true);
-
-        emit countsChanged();
-        setLoadingState(false);
-        m_status->show(WindowText::tr("加载了 %1 首歌曲").arg(songs.size()));
-        emit catalogueLoaded();
+        partArrived(SongsPart);
     });
 }
 
 void CataloguePages::search(const QString &keyword)
 {
     if (keyword.isEmpty()) {
+        emit pageRequested(pageNumber(PageIndex::Songs));
         loadAllSongs();
         return;
     }
-    m_client->search(keyword, [this](const QList<Song> &songs) {
-        m_songList->clear();
-        fillSongList(m_songList, songs);
+    m_client->search(keyword, [this, keyword](const QList<Song> &songs) {
+        const ApiError error = m_client->lastError();
         if (!songs.isEmpty())
             m_status->show(WindowText::tr("找到 %1 首歌曲").arg(songs.size()));
         else
-            m_status->show(WindowText::tr("未找到匹配的歌曲"), true);
-        emit pageRequested(pageNumber(PageIndex::Songs));
+            m_status->show(error.failed() ? error.message : WindowText::tr("未找到匹配的歌曲"));
+        if (!m_results)
+            return;
+        // Nothing found is said on the page, where the user looks, not in a box to dismiss.
+        const QString failure = error.failed() ? error.message : QString();
+        const qsizetype count = songs.size();
+        m_results->showSongs([keyword, count] { return WindowText::tr("搜索: %1 (%2)").arg(keyword).arg(count); },
+            songs,
+            [keyword, failure] {
+                return failure.isEmpty()
+                    ? WindowText::tr("没有找到与“%1”匹配的歌曲。换个关键词再试，或点“返回”。").arg(keyword)
+                    : WindowText::tr("搜索失败: %1").arg(failure);
+            });
+        emit pageRequested(pageNumber(PageIndex::Results));
     });
 }
 
 void CataloguePages::highlightSong(int songId)
 {
-    for (int row = 0; row < m_songList->count(); ++row) {
-        QListWidgetItem *item = m_songList->item(row);
-        const bool isCurrent = item->data(ItemRole::SongId).toInt() == songId;
-        item->setBackground(isCurrent ? QBrush(CurrentRowColour) : QBrush(Qt::transparent));
+    for (QListWidget *list : { m_songList, m_results ? m_results->list() : nullptr }) {
+        for (int row = 0; list && row < list->count(); ++row) {
+            QListWidgetItem *item = list->item(row);
+            const bool isCurrent = item->data(ItemRole::SongId).toInt() == songId;
+            item->setBackground(isCurrent ? QBrush(CurrentRowColour) : QBrush(Qt::transparent));
+        }
     }
 }
 

@@ -1,19 +1,22 @@
 #pragma once
 
+#include "apiclient.h"
 #include "models.h"
 
 #include <QList>
 #include <QObject>
 #include <QSslConfiguration>
 
-class ApiClient;
+class PageNotice;
 class QListWidget;
 class QListWidgetItem;
 class QNetworkAccessManager;
+class ResultsPage;
 class StatusLine;
 
-// The album and song pages: the catalogue's albums as a grid of covers and its songs as a list
-// (or an album's songs, or search results). Owns the loaded catalogue, which other pages read.
+// The album and song pages: the catalogue's albums as a grid of covers and all its songs as a
+// list; search results and an album's songs go to the results page. Owns the loaded catalogue,
+// which other pages read.
 class CataloguePages : public QObject
 {
     Q_OBJECT
@@ -30,7 +33,8 @@ public:
     // The catalogue song with this id; an invalid song (id 0) when there is none.
     Song song(int songId) const;
 
-    // Loads albums, then every song; a second call while loading or once loaded does nothing.
+    // Loads albums and every song together; a second call while loading or once loaded does
+    // nothing. The load ends when both have answered; a failure is said on both pages.
     void load();
     // Empties both pages; reload() then loads again, ending a load that still runs.
     void clear();
@@ -44,6 +48,8 @@ public:
     void loadAllSongs();
     void search(const QString &keyword);
     void highlightSong(int songId);
+    // Search results and album songs go to this page instead of the All Songs list.
+    void setResultsPage(ResultsPage *page) { m_results = page; }
     void showSongDetail(const Song &song);
 
 signals:
@@ -54,17 +60,35 @@ signals:
     // A song row was activated: the song joins the queue and starts.
     void songActivated(int songId);
     void pageRequested(int page);
+    // The Retry (or Refresh) button of a page notice.
+    void retryRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The grid's cells share the page's width between as many whole columns as fit.
+    void fitAlbumGrid();
+    enum LoadPart { AlbumsPart = 1, SongsPart = 2 };
+    // One list of the load has answered; the load ends with the last one.
+    void partArrived(LoadPart part);
+    void showLoadOutcome();
     // The status line and the window's cursor say a load runs, or that it ended.
     void setLoadingState(bool loading);
     void loadCover(QListWidgetItem *item, const QString &coverPath);
     void clearAlbumGrid();
+    // One album's songs on the results page, headed by the album's name.
+    void showAlbum(int albumId, const QList<Song> &songs);
 
     ApiClient *m_client;
     StatusLine *m_status;
     QListWidget *m_albumList;
     QListWidget *m_songList;
+    ResultsPage *m_results = nullptr;
+    PageNotice *m_albumNotice;
+    PageNotice *m_songNotice;
+    int m_pendingParts = 0; // LoadPart bits still awaited
+    ApiError m_loadFailure; // the first failure of the running load
     bool m_isLoading = false;
     bool m_dataLoaded = false;
     QList<Album> m_albums;

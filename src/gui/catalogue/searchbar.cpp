@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -23,8 +24,12 @@ SearchBar::SearchBar(StatusLine *status, QLineEdit *input, QComboBox *modeSelect
     , m_button(new QPushButton(input))
 {
     connect(m_input, &QLineEdit::returnPressed, this, &SearchBar::searchRequested);
+    // A page that sets the mode, or the language refresh, does so silently (signals blocked).
     connect(m_modeSelector, &QComboBox::currentIndexChanged, this, [this](int index) { onModeChanged(index); });
     m_modeSelector->setCurrentIndex(0);
+    // As wide as its longest item in every language: the form's fixed width cut "Online" short.
+    m_modeSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_modeSelector->setMaximumWidth(QWIDGETSIZE_MAX);
 
     m_button->setIcon(QIcon(QStringLiteral(":/icons/search.svg")));
     m_button->setIconSize(QSize(14, 14));
@@ -50,6 +55,7 @@ bool SearchBar::isLocalMode() const
 
 void SearchBar::setLocalMode(bool local)
 {
+    const QSignalBlocker blocker(m_modeSelector);
     m_modeSelector->setCurrentIndex(local ? 1 : 0);
 }
 
@@ -59,8 +65,6 @@ void SearchBar::onModeChanged(int index)
         m_status->show(WindowText::tr("切换到本地搜索"));
     else
         m_status->show(WindowText::tr("切换到网络搜索"));
-    if (!keyword().isEmpty())
-        emit searchRequested();
 }
 
 void SearchBar::placeButton()
@@ -84,8 +88,8 @@ void SearchBar::placeButtonOnResize()
 void SearchBar::retranslate()
 {
     m_input->setPlaceholderText(WindowText::tr("搜索歌曲..."));
-    // Refilled with the signals on: the mode handler runs as the items change.
     const int searchMode = m_modeSelector->currentIndex();
+    const QSignalBlocker blocker(m_modeSelector);
     m_modeSelector->clear();
     m_modeSelector->addItem(WindowText::tr("网络"));
     m_modeSelector->addItem(WindowText::tr("本地"));

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QListWidget>
+#include <QSignalBlocker>
 
 ChartsPage::ChartsPage(ApiClient *client, const CataloguePages *catalogue, StatusLine *status, QListWidget *list,
     QComboBox *typeSelector, QObject *parent)
@@ -22,8 +23,17 @@ ChartsPage::ChartsPage(ApiClient *client, const CataloguePages *catalogue, Statu
 {
     connect(m_list, &QListWidget::itemDoubleClicked, this,
         [this](QListWidgetItem *item) { activateRow(m_list->row(item), item->data(ItemRole::ChartKind).toString()); });
-    connect(m_typeSelector, &QComboBox::currentIndexChanged, this,
-        [this](int index) { load(index == 0 ? ChartKind::Artist : ChartKind::Song); });
+    connect(m_typeSelector, &QComboBox::currentIndexChanged, this, [this] { reload(); });
+}
+
+QString ChartsPage::selectedKind() const
+{
+    return m_typeSelector->currentIndex() == 1 ? ChartKind::Song : ChartKind::Artist;
+}
+
+void ChartsPage::reload()
+{
+    load(selectedKind());
 }
 
 void ChartsPage::load(const QString &type)
@@ -101,10 +111,14 @@ void ChartsPage::clear()
 
 void ChartsPage::retranslate()
 {
-    // Refilled with the signals on: the chart reloads as the items change.
+    // Refilled silently, keeping the user's chart; then that chart once, for its row words.
     const int rankingType = m_typeSelector->currentIndex();
-    m_typeSelector->clear();
-    m_typeSelector->addItem(WindowText::tr("歌手排行"));
-    m_typeSelector->addItem(WindowText::tr("歌曲排行"));
-    m_typeSelector->setCurrentIndex(rankingType);
+    {
+        const QSignalBlocker blocker(m_typeSelector);
+        m_typeSelector->clear();
+        m_typeSelector->addItem(WindowText::tr("歌手排行"));
+        m_typeSelector->addItem(WindowText::tr("歌曲排行"));
+        m_typeSelector->setCurrentIndex(qMax(0, rankingType));
+    }
+    reload();
 }

@@ -26,6 +26,9 @@ public:
     void load(const QString &type);
     void loadArtistRanking();
     void loadSongRanking();
+    // The chart the selector shows, asked for again.
+    void reload();
+    QString selectedKind() const;
     void activateRow(int index, const QString &type);
     void playArtist(const QString &artist);
     void clear();

@@ -57,7 +57,7 @@ PreferencesMenu::PreferencesMenu(Settings *settings, StatusLine *status, QWidget
 
     m_menu->addSeparator();
 
-    m_darkModeAction = new QAction(WindowText::tr("经典模式"), window);
+    m_darkModeAction = new QAction(WindowText::tr("浅色主题"), window);
     m_darkModeAction->setCheckable(true);
     connect(m_darkModeAction, &QAction::triggered, this, &PreferencesMenu::setDarkMode);
     m_menu->addAction(m_darkModeAction);
@@ -136,7 +136,8 @@ void PreferencesMenu::setDarkMode(bool checked)
 {
     m_settings->setDarkMode(checked);
     applyTheme(checked);
-    m_status->show(checked ? WindowText::tr("已切换到经典模式") : WindowText::tr("已切换到白天模式"));
+    // Checked is the light sheet, as the stored value has always meant; the message names the sheet applied.
+    m_status->show(checked ? WindowText::tr("已切换到浅色主题") : WindowText::tr("已切换到深色主题"));
 }
 
 void PreferencesMenu::setAutoStart(bool checked)
@@ -209,7 +210,7 @@ void PreferencesMenu::retranslate()
 {
     m_autoStartAction->setText(WindowText::tr("开机自启动"));
     m_autoPlayAction->setText(WindowText::tr("启动程序自动播放"));
-    m_darkModeAction->setText(WindowText::tr("经典模式"));
+    m_darkModeAction->setText(WindowText::tr("浅色主题"));
     m_aboutAction->setText(WindowText::tr("关于维洛拉"));
     m_languageMenu->menuAction()->setText(WindowText::tr("语言"));
     const QList<QAction *> languages = m_languageGroup->actions();

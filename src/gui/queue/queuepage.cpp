@@ -2,6 +2,7 @@
 
 #include "mainwindowhelpers.h"
 #include "musicplayer.h"
+#include "pagenotice.h"
 #include "statusline.h"
 #include "windowtext.h"
 
@@ -30,6 +31,7 @@ QueuePage::QueuePage(MusicPlayer *player, StatusLine *status, QListWidget *list,
     , m_info(info)
     , m_playAllButton(playAllButton)
     , m_clearButton(clearButton)
+    , m_notice(new PageNotice(QStringLiteral("queueNotice"), list))
 {
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
         const int index = item->data(ItemRole::ListIndex).toInt();
@@ -123,7 +125,17 @@ void QueuePage::refresh()
         m_list->addItem(item);
     }
     m_info->setText(WindowText::songCount(m_songs.size()));
+    showNotice();
     emit countChanged();
+}
+
+void QueuePage::showNotice()
+{
+    if (m_songs.isEmpty())
+        m_notice->showMessage(
+            WindowText::tr("播放列表是空的。双击一首歌曲、一张专辑或排行榜中的一行，它就会出现在这里。"));
+    else
+        m_notice->clear();
 }
 
 void QueuePage::highlightCurrent()
@@ -172,4 +184,5 @@ void QueuePage::retranslate()
     m_playAllButton->setText(WindowText::tr("全部播放"));
     m_clearButton->setText(WindowText::tr("清空"));
     m_info->setText(WindowText::songCount(m_songs.size()));
+    showNotice();
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 
 class MusicPlayer;
+class PageNotice;
 class QAbstractButton;
 class QLabel;
 class QListWidget;
@@ -46,6 +47,8 @@ signals:
 private:
     void showRowMenu(const QPoint &pos);
     void markRow(QListWidgetItem *item, bool current);
+    // An empty queue says how songs get into it.
+    void showNotice();
 
     MusicPlayer *m_player;
     StatusLine *m_status;
@@ -53,5 +56,6 @@ private:
     QLabel *m_info;
     QAbstractButton *m_playAllButton;
     QAbstractButton *m_clearButton;
+    PageNotice *m_notice;
     QList<Song> m_songs;
 };

@@ -33,7 +33,9 @@ Sidebar::Sidebar(QWidget *tabContainer, QWidget *buttonParent)
     const QStringList &names = MainWindowHelpers::tabNames();
     const QStringList &icons = MainWindowHelpers::tabIcons();
     for (int i = 0; i < names.size(); ++i) {
-        auto *button = new QPushButton(QStringLiteral("%1 (0)").arg(names.at(i)), buttonParent);
+        // The charts have no count of their own.
+        auto *button = new QPushButton(
+            i == pageNumber(PageIndex::Charts) ? names.at(i) : QStringLiteral("%1 (0)").arg(names.at(i)), buttonParent);
         button->setCheckable(true);
         button->setProperty(TabIndexProperty, i);
         const QIcon icon(icons.value(i));
@@ -100,7 +102,8 @@ void Sidebar::retranslate()
             continue;
         const QRegularExpressionMatch match = countPattern.match(button->text());
         const QString count = match.hasMatch() ? match.captured(1) : QStringLiteral("0");
-        button->setText(QStringLiteral("%1 (%2)").arg(WindowText::tr(names.at(i).toUtf8().constData()), count));
+        const QString name = WindowText::tr(names.at(i).toUtf8().constData());
+        button->setText(i == pageNumber(PageIndex::Charts) ? name : QStringLiteral("%1 (%2)").arg(name, count));
     }
 }
 

@@ -91,6 +91,42 @@
         <source>超过请求期限，已中止</source>
         <translation>request deadline exceeded, aborted</translation>
     </message>
+    <message>
+        <source>服务器 %1 的回复超过大小上限</source>
+        <translation>The reply of the server %1 exceeds the size limit</translation>
+    </message>
+    <message>
+        <source>服务器 %1 在 %2 秒内没有应答</source>
+        <translation>The server %1 did not answer within %2 s</translation>
+    </message>
+    <message>
+        <source>服务器 %1 在 %2 秒内没有完成回复</source>
+        <translation>The server %1 did not finish its reply within %2 s</translation>
+    </message>
+    <message>
+        <source>服务器 %1 有 %2 秒没有响应</source>
+        <translation>The server %1 sent nothing for %2 s</translation>
+    </message>
+    <message>
+        <source>无法连接服务器 %1: 连接被拒绝，服务器可能没有运行</source>
+        <translation>Cannot connect to the server %1: connection refused, the server may not be running</translation>
+    </message>
+    <message>
+        <source>服务器 %1 返回错误状态 %2</source>
+        <translation>The server %1 answered with error status %2</translation>
+    </message>
+    <message>
+        <source>%1 的回复不是音乐目录数据，请检查服务器地址</source>
+        <translation>The reply of %1 is not music catalogue data; check the server address</translation>
+    </message>
+    <message>
+        <source>服务器没有应答，已中止</source>
+        <translation>the server did not answer, aborted</translation>
+    </message>
+    <message>
+        <source>服务器证书不受信任: %2 (%1)</source>
+        <translation>The server's certificate is not trusted: %2 (%1)</translation>
+    </message>
 </context>
 <context>
     <name>LocalMusicManager</name>
@@ -743,6 +779,70 @@ Are you sure you want to exit?</translation>
     <message>
         <source>无法保存本地音乐库，请检查设置文件的写入权限: %1</source>
         <translation>Cannot save the local music library, please check the write permission of the settings file: %1</translation>
+    </message>
+    <message>
+        <source>← 返回</source>
+        <translation>← Back</translation>
+    </message>
+    <message>
+        <source>专辑: %1</source>
+        <translation>Album: %1</translation>
+    </message>
+    <message>
+        <source>专辑</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>搜索失败: %1</source>
+        <translation>Search failed: %1</translation>
+    </message>
+    <message>
+        <source>没有找到与“%1”匹配的歌曲。换个关键词再试，或点“返回”。</source>
+        <translation>No songs match “%1”. Try another word, or press “Back”.</translation>
+    </message>
+    <message>
+        <source>搜索: %1 (%2)</source>
+        <translation>Search: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>浅色主题</source>
+        <translation>Light Theme</translation>
+    </message>
+    <message>
+        <source>已切换到浅色主题</source>
+        <translation>Switched to the light theme</translation>
+    </message>
+    <message>
+        <source>已切换到深色主题</source>
+        <translation>Switched to the dark theme</translation>
+    </message>
+    <message>
+        <source>正在从 %1 加载音乐目录...</source>
+        <translation>Loading the music catalogue from %1...</translation>
+    </message>
+    <message>
+        <source>%1。请确认服务器已启动且地址正确，然后重试。</source>
+        <translation>%1. Make sure the server is running and its address is right, then retry.</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>目录中还没有专辑。把音乐导入服务器后点“刷新”。</source>
+        <translation>The catalogue has no albums yet. Import music into the server, then press “Refresh”.</translation>
+    </message>
+    <message>
+        <source>目录中还没有歌曲。把音乐导入服务器后点“刷新”。</source>
+        <translation>The catalogue has no songs yet. Import music into the server, then press “Refresh”.</translation>
+    </message>
+    <message>
+        <source>播放列表是空的。双击一首歌曲、一张专辑或排行榜中的一行，它就会出现在这里。</source>
+        <translation>The playlist is empty. Double-click a song, an album or a chart row and it appears here.</translation>
     </message>
 </context>
 <context>

@@ -2,7 +2,11 @@
 
 #include "windowtext.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QLayout>
+#include <QPainter>
+#include <QStyle>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -24,6 +28,32 @@ StatusLine::StatusLine(QLabel *label, QObject *parent)
     QSizePolicy policy(QSizePolicy::Ignored, m_label->sizePolicy().verticalPolicy());
     policy.setHorizontalStretch(1);
     m_label->setSizePolicy(policy);
+    // The header's spacer would halve that room: the label itself is the stretch.
+    if (QLayout *header = m_label->parentWidget() ? m_label->parentWidget()->layout() : nullptr) {
+        for (int i = 0; i < header->count(); ++i) {
+            if (QSpacerItem *spacer = header->itemAt(i)->spacerItem())
+                spacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+        }
+        header->invalidate();
+    }
+    // Painted here, elided with "…" at the label's width; text() keeps the whole message.
+    m_label->installEventFilter(this);
+}
+
+QString StatusLine::shownText() const
+{
+    return m_label->fontMetrics().elidedText(m_label->text(), Qt::ElideRight, m_label->contentsRect().width());
+}
+
+bool StatusLine::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_label || event->type() != QEvent::Paint)
+        return QObject::eventFilter(watched, event);
+    QPainter painter(m_label);
+    const Qt::Alignment alignment = QStyle::visualAlignment(m_label->layoutDirection(), m_label->alignment());
+    m_label->style()->drawItemText(&painter, m_label->contentsRect(), int(alignment), m_label->palette(),
+        m_label->isEnabled(), shownText(), m_label->foregroundRole());
+    return true;
 }
 
 void StatusLine::show(const QString &message, bool isError, bool persistent)

@@ -6,8 +6,9 @@
 class QLabel;
 class QTimer;
 
-// The status line under the pages: a message shows for a few seconds, or until replaced when
-// persistent (the loading message); an error also opens a warning box.
+// The status line in the header: a message shows for a few seconds, or until replaced when
+// persistent (the loading message); an error also opens a warning box. A message too long for
+// the room left by the header's buttons is elided, never widening the label.
 class StatusLine : public QObject
 {
     Q_OBJECT
@@ -20,6 +21,11 @@ public:
     void showNotice(const QString &message);
     bool isPersistent() const { return m_persistent; }
     void retranslate();
+    // What the label shows: the message, elided to the label's width.
+    QString shownText() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void clear();
